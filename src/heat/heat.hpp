@@ -1,0 +1,47 @@
+// Heat transport: the heat equation with its convection schemes, its point
+// and line solvers, the water/ice phase change, and the energy balance.
+#pragma once
+#include <cstdint>
+
+#include "state/model.hpp"
+
+namespace gruv {
+
+// Heat coefficients ----------------------------------------------------------
+//! KOEFFT: assembles the heat equation over the box I1..I2, J1..J2, K1..K2.
+void KOEFFT(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
+//! KONINF: thermal interface conductivities of node (I,J,K) toward I+1, J+1, K+1.
+void KONINF(Model& m, int32_t I, int32_t J, int32_t K);
+//! FLUKOF: convective mass flows FKO through the six faces of node (I,J,K).
+void FLUKOF(Model& m, int32_t I, int32_t J, int32_t K);
+//! FLUSFL: fluid flags IFLU over a box; prints them when KONTRL = 3.
+void FLUSFL(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
+//! PECLET: scheme weights PKO(1..N) from FKO and AKO.
+void PECLET(Model& m, int32_t N);
+//! QKOEFT: right-hand side of every node.
+void QKOEFT(Model& m);
+
+// Heat solvers ---------------------------------------------------------------
+//! ITERAT: point iteration of the temperatures.
+void ITERAT(Model& m);
+//! IADITP: alternating-direction line iteration of the temperatures.
+void IADITP(Model& m);
+//! WICHTP: time-weighted temperature ALFAT*TEMP + (1-ALFAT)*TEMPA, in double.
+double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K);
+
+// Phase change ---------------------------------------------------------------
+//! PHATST: limits a node update in the freezing range (T0 the old value; the
+//! new one is TEMP(I,J,K)) and re-assembles the 3x3x3 box after a correction.
+void PHATST(Model& m, int32_t I, int32_t J, int32_t K, double T0);
+
+// Energy balance and heat flux -------------------------------------------------
+//! ENERGI: heat content of the model and its balances, printed.
+void ENERGI(Model& m);
+//! ZELLEN: heat content of cell (I,J,K) at temperature T into EZEL.
+void ZELLEN(Model& m, int32_t I, int32_t J, int32_t K, double T, double TG);
+//! WFLUSS: conductive heat flow into the heat-exchanger nodes, printed for N steps.
+void WFLUSS(Model& m, int32_t N);
+//! TAUPKT: freezing temperature of every layer from the water-table depth.
+void TAUPKT(Model& m, Array1<double, IZ>& TG, const Array1<float, IZ>& Z, int32_t I0, int32_t J0);
+
+}  // namespace gruv
