@@ -33,6 +33,9 @@ double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K);
 //! PHATST: limits a node update in the freezing range (T0 the old value; the
 //! new one is TEMP(I,J,K)) and re-assembles the 3x3x3 box after a correction.
 void PHATST(Model& m, int32_t I, int32_t J, int32_t K, double T0);
+//! PHATST with the trace decision (IBILD >= 2) taken once by the calling sweep.
+template <bool Trace>
+void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0);
 
 // Energy balance and heat flux -------------------------------------------------
 //! ENERGI: heat content of the model and its balances, printed.

@@ -1,1 +1,255 @@
-// placeholder
+// Solvers of the heat equation: point relaxation with time-weighted
+// neighbours, and line relaxation in alternating directions with an exact
+// tridiagonal solve of every grid line. Both correct node updates in the
+// freezing range through PHATST and re-assemble the coefficients after every
+// sweep when the rock conductivity depends on temperature.
+#include <cmath>
+#include <cstdint>
+
+#include "flow/flow.hpp"
+#include "flow/line_solver.hpp"
+#include "heat/heat.hpp"
+#include "records/records.hpp"
+#include "state/trace.hpp"
+
+namespace gruv {
+
+namespace {
+
+//! Number of neighbours of the node equation: 6, 4 for one layer, 2 for one row.
+int32_t neighbour_count(const NDIM& d) {
+    if (d.NY == 1 && d.NZ == 1) return 2;
+    if (d.NZ == 1) return 4;
+    return 6;
+}
+
+//! Largest change of a sweep; a NaN change is kept once it appeared, so a
+//! diverging solve ends and reports it.
+inline void track_error(double& E, double change) {
+    if (change > E || std::isnan(change)) {
+        if (!std::isnan(E)) E = change;
+    }
+}
+
+void sweep_progress_line(Model& m, double E) {
+    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
+    write(m.io.console(), f, m.inf2.NIT, E);
+}
+
+//! One sweep of the point iteration; returns the largest change.
+template <bool Trace>
+double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
+    const auto& d = m.ndim;
+    const int32_t iricht = m.inf1.IRICHT;
+    const bool phase = m.inf2.IPHASE > 0;
+    auto& T = m.temp.TEMP;
+    const auto& TA = m.temp.TEMPA;
+    const auto& c = m.koef;
+    const auto& iflg = m.ifld.IFLG;
+    const double alfat = static_cast<double>(m.par1.ALFAT);
+    const double rest = static_cast<double>(1.0f - m.par1.ALFAT);
+    const NodeArray<float>* coef[6] = {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP};
+    constexpr std::ptrdiff_t step[6] = {-1, 1, -IX, IX, -std::ptrdiff_t{IX} * IY, std::ptrdiff_t{IX} * IY};
+    double* t = T.data();
+    const double* ta = TA.data();
+
+    double E = 0.0;
+    int32_t KA, KE, KS;
+    RICHTG(N, KA, KE, KS, d.NZ, iricht);
+    for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
+        const int32_t NJ = d.NZ == 1 ? N : K;
+        int32_t JA, JE, JS;
+        RICHTG(NJ, JA, JE, JS, d.NY, iricht);
+        for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
+            int32_t IA, IE, IS;
+            RICHTG(J, IA, IE, IS, d.NX, iricht);
+            for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+                const int32_t flag = iflg(I, J, K);
+                if (flag >= 2 && flag <= 5) continue;
+                if (flag <= -2 && flag >= -5) continue;
+                const std::ptrdiff_t p = NodeArray<double>::offset(I, J, K);
+                const bool inside[6] = {I > 1, I < d.NX, J > 1, J < d.NY, K > 1, K < d.NZ};
+                double S = 0.0;
+                for (int32_t l = 0; l < nf; ++l) {
+                    if (!inside[l]) continue;
+                    const std::ptrdiff_t q = p + step[l];
+                    const double w = alfat * t[q] + rest * ta[q];
+                    S += w * static_cast<double>((*coef[l]).data()[p]);
+                }
+                const double T0 = t[p];
+                const float kdia = c.KDIA.data()[p];
+                // A node without any coefficient keeps its value.
+                if (kdia != 0.0f) {
+                    t[p] = ((S + static_cast<double>(c.RSEI.data()[p])) / static_cast<double>(kdia) - T0) * omega + T0;
+                }
+                if (phase) phase_step<Trace>(m, I, J, K, T0);
+                track_error(E, std::fabs(t[p] - T0));
+            }
+        }
+    }
+    return E;
+}
+
+//! Geometry of a grid line for the line solver: the coefficient pair on the
+//! line and the four cross neighbours on the right-hand side.
+struct LineFaces {
+    const NodeArray<float>* lower;     // coefficient toward the previous node of the line
+    const NodeArray<float>* upper;     // toward the next node
+    const NodeArray<float>* cross[4];  // the four cross coefficients in face order
+    std::ptrdiff_t cross_step[4];      // their offsets
+    std::ptrdiff_t along;              // offset between nodes of the line
+};
+
+//! Solves the line that starts at node p0 and has n nodes; the cross
+//! neighbours exist where has_cross says so for each node (I, J, K).
+template <bool Trace, class CrossTest>
+void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, double omega, bool phase,
+                CrossTest&& cross_exists, double& E) {
+    auto& td = m.iadi;
+    double* t = m.temp.TEMP.data();
+    const auto& c = m.koef;
+    for (int32_t s = 1; s <= n; ++s) {
+        const std::ptrdiff_t p = p0 + (s - 1) * f.along;
+        td.TDA(s) = -static_cast<double>(f.lower->data()[p]);
+        td.TDC(s) = -static_cast<double>(f.upper->data()[p]);
+        td.TDB(s) = static_cast<double>(c.KDIA.data()[p]);
+        double r = 0.0;
+        for (int32_t q = 0; q < 4; ++q)
+            if (cross_exists(s, q)) r += static_cast<double>(f.cross[q]->data()[p]) * t[p + f.cross_step[q]];
+        r += static_cast<double>(c.RSEI.data()[p]);
+        td.TDR(s) = r;
+        td.TDX(s) = t[p];
+    }
+    THOMAS(td, n);
+    for (int32_t s = 1; s <= n; ++s) {
+        const std::ptrdiff_t p = p0 + (s - 1) * f.along;
+        const double T0 = t[p];
+        t[p] = (td.TDX(s) - T0) * omega + T0;
+        if (phase) {
+            // Node indices from the offset, for the correction and its box.
+            const int32_t I = static_cast<int32_t>(p % IX) + 1;
+            const int32_t J = static_cast<int32_t>((p / IX) % IY) + 1;
+            const int32_t K = static_cast<int32_t>(p / (std::ptrdiff_t{IX} * IY)) + 1;
+            phase_step<Trace>(m, I, J, K, T0);
+        }
+        track_error(E, std::fabs(t[p] - T0));
+    }
+}
+
+//! One sweep of the line iteration: X, Y and Z lines; returns the largest change.
+template <bool Trace>
+double line_sweep(Model& m, int32_t N, double omega) {
+    const auto& d = m.ndim;
+    const auto& c = m.koef;
+    const bool phase = m.inf2.IPHASE > 0;
+    constexpr std::ptrdiff_t sx = 1, sy = IX, sz = std::ptrdiff_t{IX} * IY;
+    double E = 0.0;
+
+    if (d.NX != 1) {
+        const LineFaces f{&c.KOXM, &c.KOXP, {&c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP}, {-sy, sy, -sz, sz}, sx};
+        int32_t KA, KE, KS;
+        RICHTG(N, KA, KE, KS, d.NZ, 1);
+        for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
+            int32_t JA, JE, JS;
+            RICHTG(d.NZ == 1 ? N : K, JA, JE, JS, d.NY, 1);
+            for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
+                const bool ex[4] = {J != 1, J != d.NY, K != 1, K != d.NZ};
+                solve_line<Trace>(m, NodeArray<double>::offset(1, J, K), d.NX, f, omega, phase,
+                           [&](int32_t, int32_t q) { return ex[q]; }, E);
+            }
+        }
+    }
+    if (d.NY != 1) {
+        const LineFaces f{&c.KOYM, &c.KOYP, {&c.KOXM, &c.KOXP, &c.KOZM, &c.KOZP}, {-sx, sx, -sz, sz}, sy};
+        int32_t IA, IE, IS;
+        RICHTG(N, IA, IE, IS, d.NX, 1);
+        for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+            int32_t KA, KE, KS;
+            RICHTG(I, KA, KE, KS, d.NZ, 1);
+            for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
+                const bool ex[4] = {I != 1, I != d.NX, K != 1, K != d.NZ};
+                solve_line<Trace>(m, NodeArray<double>::offset(I, 1, K), d.NY, f, omega, phase,
+                           [&](int32_t, int32_t q) { return ex[q]; }, E);
+            }
+        }
+    }
+    if (d.NZ != 1) {
+        const LineFaces f{&c.KOZM, &c.KOZP, {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP}, {-sx, sx, -sy, sy}, sz};
+        int32_t JA, JE, JS;
+        RICHTG(N, JA, JE, JS, d.NY, 1);
+        for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
+            int32_t IA, IE, IS;
+            RICHTG(J, IA, IE, IS, d.NX, 1);
+            for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+                const bool ex[4] = {I != 1, I != d.NX, J != 1, J != d.NY};
+                solve_line<Trace>(m, NodeArray<double>::offset(I, J, 1), d.NZ, f, omega, phase,
+                           [&](int32_t, int32_t q) { return ex[q]; }, E);
+            }
+        }
+    }
+    return E;
+}
+
+}  // namespace
+
+double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K) {
+    const float a = m.par1.ALFAT;
+    return static_cast<double>(a) * m.temp.TEMP(I, J, K) + static_cast<double>(1.0f - a) * m.temp.TEMPA(I, J, K);
+}
+
+void ITERAT(Model& m) {
+    for (;;) {
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
+        float omega = m.par1.OMEGT;
+        const int32_t nf = neighbour_count(m.ndim);
+        m.inf1.KONTRL = 1;
+        m.inf2.NIT = 0;
+        int32_t N = 0;
+        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
+        double E;
+        do {
+            ++m.inf2.NIT;
+            ++N;
+            E = m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, static_cast<double>(omega))
+                                  : point_sweep<false>(m, N, nf, static_cast<double>(omega));
+            if (m.inf2.ISTOFF >= 3) KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+            if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
+        } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
+        m.par1.FEHLER = static_cast<float>(E);
+        if (m.inf2.IAENDR == 1) {
+            OMEGAT(m, E, omega, m.par1.ALFAT);
+            if (m.inf2.IAENDR != 0) continue;  // new factors: solve again from TEMPA
+        }
+        return;
+    }
+}
+
+void IADITP(Model& m) {
+    for (;;) {
+        float omega = -m.par1.OMEGT;
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "IADITP");
+        m.inf1.KONTRL = 1;
+        m.inf2.NIT = 0;
+        int32_t N = 0;
+        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
+        double E;
+        do {
+            ++m.inf2.NIT;
+            ++N;
+            E = m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, static_cast<double>(omega))
+                                  : line_sweep<false>(m, N, static_cast<double>(omega));
+            if (m.inf2.ISTOFF >= 3) KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+            if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
+        } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
+        m.par1.FEHLER = static_cast<float>(E);
+        if (m.inf2.IAENDR == 1) {
+            OMEGAT(m, E, omega, m.par1.ALFAT);
+            if (m.inf2.IAENDR == 0) return;
+            m.par1.OMEGT = -m.par1.OMEGT;  // the user enters a positive factor
+            continue;
+        }
+        return;
+    }
+}
+
+}  // namespace gruv
