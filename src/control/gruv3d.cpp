@@ -1,1 +1,301 @@
-// placeholder
+// The main program: start-up, the time loop of intervals and steps, the
+// printouts and the end of the run.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "control/control.hpp"
+#include "flow/flow.hpp"
+#include "heat/heat.hpp"
+#include "input/input.hpp"
+#include "output/output.hpp"
+#include "records/records.hpp"
+#include "schedule/schedule.hpp"
+#include "state/stop.hpp"
+
+namespace gruv {
+
+namespace {
+
+//! The main program's own counters.
+struct LoopState {
+    int32_t NSCHR = 0;    //!< steps since the last periodic printout
+    int32_t NZUSCH = 0;   //!< steps since the last reading of the additional data file
+    int32_t IONOFF = -1;  //!< energy input state: -1 at start, then 1, 0, 1, ...
+    int32_t IZANF = 0;    //!< 0 until the head of the additional data file is read
+    int32_t NINTER = 0;   //!< intervals of the run
+    int32_t step = 0;     //!< time step in progress, counted from the start of the run
+};
+
+void preset(Model& m) {
+    m.ekal.EALT = 0.0;
+    m.ekal.EANF = 0.0;
+    m.isop.ISOANF = 0;
+    m.inf4.IZTEST = 0;
+    m.inf2.NIT = 0;
+    m.inf3.NUMW = 0;
+    m.par2.RECHZT = 0.0f;
+    m.par2.SPKONS = 1.0E30f;
+    m.par1.ZEIT = 0.0f;
+    m.par2.LEERW = -99.9f;
+    m.inf2.IERST = 1;
+}
+
+//! Writes a record first on the console, then on the listing.
+template <class... Items>
+void console_and_listing(Model& m, const FormatProgram& f, const Items&... items) {
+    write(m.io.console(), f, items...);
+    write(m.io.unit(m.inf2.IOUT), f, items...);
+}
+
+void flow_coefficients(Model& m) {
+    AUFNUL(m);
+    KOEFFH(m);
+    QKOEFH(m);
+}
+
+void heat_coefficients(Model& m) {
+    AUFNUL(m);
+    KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+    QKOEFT(m);
+}
+
+//! A solve whose error is not a finite number has diverged; the run cannot
+//! go on with its values.
+void stop_if_diverged(Model& m, const char* solver, const LoopState& s) {
+    static const FormatProgram& diverged =
+        fixed_format("(/,T16,' Iterationsfehler von ',A6,' im Zeitschritt ',I6,' nicht endlich')");
+    static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+    if (std::isfinite(m.par1.FEHLER)) return;
+    console_and_listing(m, diverged, solver, s.step);
+    console_and_listing(m, aborted);
+    ZEITCL(m);
+    stop_run(m, kExitAborted);
+}
+
+void solve_flow(Model& m, const LoopState& s) {
+    if (m.par2.OMEGA > 0.0f) {
+        ITERAH(m);
+        stop_if_diverged(m, "ITERAH", s);
+    } else {
+        IADIST(m);
+        stop_if_diverged(m, "IADIST", s);
+    }
+}
+
+void solve_heat(Model& m, const LoopState& s) {
+    if (m.par1.OMEGT > 0.0f) {
+        ITERAT(m);
+        stop_if_diverged(m, "ITERAT", s);
+    } else {
+        IADITP(m);
+        stop_if_diverged(m, "IADITP", s);
+    }
+}
+
+//! The group of calls that makes a printout; WFLUSS gets the steps it covers.
+void printout(Model& m, int32_t steps) {
+    if (m.inf4.IMODE <= 1) TMPDRU(m);
+    if (m.inf4.IMODE >= 1) PIEDRU(m);
+    if (m.inf4.IWARMO == 1) WARMOU(m);
+    ISODRV(m);
+    if (m.inf3.IENERG == 1) {
+        ENERGI(m);
+        WFLUSS(m, steps);
+    }
+}
+
+[[noreturn]] void normal_end(Model& m) {
+    static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
+    write(m.io.unit(m.inf2.IOUT), done);
+    write(m.io.console(), done);
+    ZEITCL(m);
+    stop_run(m, kExitNormal);
+}
+
+[[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
+    static const FormatProgram& criterion =
+        fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
+    static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+    printout(m, s.NSCHR);
+    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    console_and_listing(m, criterion, m.par1.EPST);
+    console_and_listing(m, aborted);
+    ZEITCL(m);
+    stop_run(m, kExitNormal);
+}
+
+void start_up(Model& m, const RunOptions& options, LoopState& s) {
+    preset(m);
+    INFORM(m, options);
+    // Without field input there is no grid: such a deck may show its control
+    // cards, but no time step can be computed on it.
+    if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) {
+        static const FormatProgram& no_grid = fixed_format(
+            "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
+        static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+        console_and_listing(m, no_grid);
+        console_and_listing(m, aborted);
+        stop_run(m, kExitInput);
+    }
+    const auto& d = m.ndim;
+    const int32_t IMODE = m.inf4.IMODE;
+    if (m.inf1.IEINGA > 0) DATEIN(m);
+    m.inf3.IUHR = clock_hundredths();
+    if (m.inf1.IEINGA == 0) {
+        KURZIN(m);
+        for (int32_t n = 1; n <= m.inf3.NUMW; ++n) UMWAND(m, n, -1);
+    }
+    // The restart state comes before the first record of the additional data
+    // file, so that the record's values act on the state the run starts from.
+    if (m.inf4.IWARMI == 1) WARMIN(m);
+    if (m.inf3.IZUSAT == 1) ZUSDAT(m, s.IZANF);
+    if (IMODE <= 1) KOPIER(m, 1);
+    if (IMODE >= 1) KOPIER(m, 2);
+    if (m.inf2.KONVEK == 1 && IMODE == 0) VDRUCK(m);
+    INFINT(m);
+    if (m.inf1.KONTRL == 3) DATAUS(m);
+    if (IMODE <= 1 && m.inf2.IPHASE < 3) TAUPKT(m, m.temp.TGEF, m.gitt.KORZ, 1, 1);
+    if (m.inf4.IZTEST != 0 && IMODE <= 1) {
+        if (m.inf3.IZUSAT == 1) {
+            DZTEST(m, m.inf3.NZUSAT);
+            m.inf1.NZINT = m.inf1.NZSCHR;
+        } else {
+            DZTEST(m, m.inf1.NZINT);
+        }
+    }
+    if (m.inf4.IDSTOP != 0 && m.inf2.KONVEK == 1 && IMODE == 0) DKTEST(m);
+    if (m.inf1.KONTRL == 2 && m.inf2.KONVEK == 1 && IMODE <= 1) FLUSFL(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+    if (m.inf1.KONTRL == 2 && IMODE <= 1) {
+        int32_t n = 1;
+        PROFIL(m, m.phys.CPGE, m.ifld.IFLG, n);
+        PROFIL(m, m.phys.WLKG, m.ifld.IFLG, n);
+        PROFIL(m, m.phys.RHOG, m.ifld.IFLG, n);
+        PROFIL(m, m.phys.PHIG, m.ifld.IFLG, n);
+        PROFIL(m, m.phys.PHIN, m.ifld.IFLG, n);
+        PROFIL(m, m.ener.SOUC, m.ifld.IFLG, n);
+        PROFIL(m, m.ener.SOUC, m.ifld.IFLG, n);
+        PROFIL(m, m.ener.SOUC, m.ifld.IFLU, n);
+    }
+    if (IMODE <= 1) TMPDRU(m);
+    if (IMODE >= 1) PIEDRU(m);
+
+    // The number of intervals; a deck without a positive interval length
+    // cannot be divided into intervals.
+    if (m.inf1.NZINT <= 0) {
+        static const FormatProgram& no_interval = fixed_format(
+            "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
+        static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+        console_and_listing(m, no_interval, m.inf1.NZINT);
+        console_and_listing(m, aborted);
+        stop_run(m, kExitInput);
+    }
+    s.NINTER = m.inf1.NZSCHR / m.inf1.NZINT;
+    if (m.inf1.IEINGA >= 0) {  // without field input there is no grid to build on
+        if (IMODE == 0) {
+            heat_coefficients(m);
+            if (m.inf3.IENERG == 1) {
+                ENERGI(m);
+                WFLUSS(m, m.inf2.NAUSG);
+            }
+        }
+        if (IMODE == 2) flow_coefficients(m);
+    }
+    s.IONOFF = 1;
+}
+
+void time_step(Model& m, LoopState& s) {
+    const int32_t IMODE = m.inf4.IMODE;
+    const auto& d = m.ndim;
+    ++s.step;
+    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    account_clock(m, true);
+    ++s.NSCHR;
+    if (m.inf3.IZUSAT == 1 && s.NZUSCH == m.inf3.NZUSAT) {
+        ZUSDAT(m, s.IZANF);
+        s.NZUSCH = 0;
+        if (IMODE == 2) flow_coefficients(m);
+        if (IMODE == 0) heat_coefficients(m);
+    }
+    if (m.inf3.IZUSAT == 1) ++s.NZUSCH;
+    if (IMODE == 1) {
+        flow_coefficients(m);
+        solve_flow(m, s);
+        FLIESS(m);
+        KOPIER(m, 2);
+        heat_coefficients(m);
+    }
+    if (IMODE == 2) {
+        solve_flow(m, s);
+        KOPIER(m, 2);
+    }
+    if (IMODE <= 1) {
+        solve_heat(m, s);
+        KOPIER(m, 1);
+    }
+    auto& p1 = m.par1;
+    p1.ZEIT += p1.DELT;
+    // Growing steps keep the last finite length.
+    const float grown = p1.DELT * p1.ZFAKT;
+    if (std::isfinite(grown)) p1.DELT = grown;
+    if (IMODE == 0) {
+        // The storage terms follow the new step length; with phase change or
+        // a growing step the whole equation is rebuilt first.
+        if (m.inf2.IPHASE > 0 || p1.ZFAKT != 1.0f) KOEFFT(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+        QKOEFT(m);
+    }
+    if (IMODE == 2) QKOEFH(m);
+    ZEITBE(m, 1);
+    if (m.inf3.ISTAT == 1 && m.inf2.NIT == 1 && p1.FEHLER < p1.EPST) steady_state_end(m, s);
+    if (s.NSCHR == m.inf2.NAUSG) {
+        printout(m, m.inf2.NAUSG);
+        s.NSCHR = 0;
+    }
+}
+
+void interval_end(Model& m, LoopState& s) {
+    static const FormatProgram& stopped = fixed_format("(/,T16,' Energieentzug bzw. Energieeingabe gestoppt')");
+    static const FormatProgram& started = fixed_format("(/,T16,' Energieentzug bzw. Energieeingabe gestartet')");
+    const int32_t IMODE = m.inf4.IMODE;
+    if (m.inf1.NZINT == m.inf1.NZSCHR) {
+        if (m.inf4.NBEOB > 0) OBSDAT(m);
+        normal_end(m);
+    }
+    s.IONOFF = std::abs(s.IONOFF - 1);
+    for (int32_t n = 1; n <= m.inf3.NUMW; ++n) UMWAND(m, n, s.IONOFF);
+    // Sources and flags switched at the interval end act from the next step
+    // on, so the equation of the computed quantity is rebuilt at once.
+    if (m.inf3.NUMW > 0) {
+        if (IMODE == 2) flow_coefficients(m);
+        if (IMODE == 0) heat_coefficients(m);
+    }
+    if (s.NSCHR != 0) printout(m, s.NSCHR);
+    if (IMODE <= 1) KOPIER(m, 1);
+    write(m.io.unit(m.inf2.IOUT), s.IONOFF == 0 ? stopped : started);
+    if (m.inf4.NBEOB > 0) OBSDAT(m);
+}
+
+void run(Model& m, const RunOptions& options) {
+    LoopState s;
+    start_up(m, options, s);
+    for (int32_t interval = 1; interval <= s.NINTER; ++interval) {
+        for (int32_t n = 1; n <= m.inf1.NZINT; ++n) time_step(m, s);
+        interval_end(m, s);
+    }
+    normal_end(m);
+}
+
+}  // namespace
+
+int GRUV3D(Model& m, const RunOptions& options) {
+    int status = kExitNormal;
+    try {
+        run(m, options);
+    } catch (const RunStopped& stop) {
+        status = stop.status;
+    }
+    m.io.flush_all();
+    return status;
+}
+
+}  // namespace gruv

@@ -1,1 +1,438 @@
-// placeholder
+// Control cards of the main input file: the units, the banner, cards 1 to
+// 17f, the derived values, the dimension check and the input summary.
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "control/control.hpp"
+#include "records/card_reader.hpp"
+#include "records/records.hpp"
+#include "state/stop.hpp"
+
+namespace gruv {
+
+namespace {
+
+constexpr int32_t kMainInput = 5;
+constexpr int32_t kListing = 6;
+constexpr int32_t kObservation = 7;
+constexpr int32_t kAdditional = 8;
+
+//! A CHARACTER*n variable holding text: left-aligned, blank padded, cut at n.
+std::string fixed(std::string_view text, std::size_t n) {
+    std::string s(text.substr(0, std::min(text.size(), n)));
+    s.resize(n, ' ');
+    return s;
+}
+
+//! INFORM's working state while it reads the cards.
+struct CardDeck {
+    Model& m;
+    InputUnit& in;
+    std::string label = "1  ";  //!< label of the card being read
+
+    // Failures while reading a card end the run after a list-directed line on
+    // the console and the stop text.
+    [[noreturn]] void end_of_file() {
+        write_list(m.io.console(), "unerwartet Dateiende erreicht nach Karte " + label);
+        stop_run(m, kExitInput, "Bitte Datei ergaenzen!");
+    }
+    [[noreturn]] void bad_data() {
+        write_list(m.io.console(), "fehlerhaftes Datenformat in Karte " + label);
+        stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+    }
+    //! A value the card must not hold: what is wrong, in the card's words.
+    [[noreturn]] void reject(std::string_view what) {
+        write_list(m.io.console(), std::string(what) + " in Karte " + label);
+        stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+    }
+    void check(CardOutcome outcome) {
+        if (outcome == CardOutcome::EndOfFile) end_of_file();
+        if (outcome == CardOutcome::BadData) bad_data();
+    }
+
+    template <class... Items>
+    void card(std::string_view card_label, Items&&... items) {
+        label = card_label;
+        check(read_card_items(in, std::forward<Items>(items)...));
+    }
+    const FormatProgram& format_card() {
+        const FormatProgram* f = nullptr;
+        check(read_format_card(in, f));
+        return *f;
+    }
+    template <class... Items>
+    void data(const FormatProgram& f, Items&&... items) {
+        check(read_data_items(in, f, std::forward<Items>(items)...));
+    }
+};
+
+//! Opens the main input file on unit 5: the name given, then names typed at
+//! the prompt until one opens.
+void open_main_input(Model& m, const RunOptions& options, bool name_given) {
+    static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
+    if (m.io.open_input(kMainInput, options.input_file)) return;
+    if (name_given) {
+        write(m.io.console(), not_found, fixed(options.input_file, 20));
+        stop_run(m, kExitInput);
+    }
+    ConsoleUnit& con = m.io.console();
+    std::string typed;
+    for (;;) {
+        con.prompt(" Eingabedatenfile eingeben    ==> ");
+        if (!con.read_line(typed)) {
+            // Nobody can answer any more: stop instead of asking for ever.
+            write_list(con, "keine Eingabedatei angegeben - Bearbeitung abgebrochen");
+            stop_run(m, kExitInput);
+        }
+        const std::string name = trim_name(fixed(typed, 20));
+        if (!name.empty() && m.io.open_input(kMainInput, name)) return;
+    }
+}
+
+//! Opens a result file named on the control cards; a file that cannot be
+//! created ends the run.
+void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary) {
+    const std::string path = trim_name(name);
+    const bool ok = binary ? m.io.open_binary(unit, path) : m.io.open_output(unit, path);
+    if (!ok) {
+        write_list(m.io.console(), "Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen");
+        stop_run(m, kExitInput);
+    }
+}
+
+void write_dimensions(OutputUnit& u, const Model& m) {
+    static const FormatProgram& nodes =
+        fixed_format("(/,' Anzahl der Knoten:    NX  ==>  ',I4,'  NY  ==>  ',I4,'  NZ  ==>  ',I4,/)");
+    static const FormatProgram& bounds =
+        fixed_format("(/,' Programmdimensionen:  IX  ==>  ',I4,'  IY  ==>  ',I4,'  IZ  ==>  ',I4,/)");
+    write(u, nodes, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+    write(u, bounds, IX, IY, IZ);
+}
+
+//! One block of the summary for the heat or the flow solver.
+void write_solver_block(Model& m, OutputUnit& u, std::string_view word, float& factor, float limit,
+                        std::string_view unit_text, std::string_view point_name, std::string_view line_name,
+                        float weight) {
+    static const FormatProgram& title = fixed_format("(/,' Iterationsverfahren der ',A10,'berechnung:',/,1X,45('-'))");
+    static const FormatProgram& gauss = fixed_format("(/,' Gauss - Seidel - Punkt fuer Punkt')");
+    static const FormatProgram& sor_point =
+        fixed_format("(/,' Successive Over/Under-Relaxation - Punkt fuer Punkt -',' Faktor ',F5.2)");
+    static const FormatProgram& adi = fixed_format("(/,' Alternating-Direction-Implicit - Zeile fuer Zeile')");
+    static const FormatProgram& sor_line =
+        fixed_format("(/,' Successive Over/Under-Relaxation - Zeile fuer Zeile -',' Faktor ',F5.2)");
+    static const FormatProgram& error_limit = fixed_format("(/,' erlaubter Iterationsfehler  +/- ',F9.7,1X,A11)");
+    static const FormatProgram& sweeps = fixed_format("(/,' jedoch maximal ',I4,' Durchlaeufe von Subroutine ',A6)");
+    static const FormatProgram& ascending = fixed_format("(/,' Iteration erfolgt in aufsteigender Reihenfolge')");
+    static const FormatProgram& alternating = fixed_format("(/,' Iteration erfolgt in alternierenden Richtungen')");
+    static const FormatProgram& scheme =
+        fixed_format("(/,' Loesung der DGL nach dem ',A26,' -  Wichtungsfaktor => ',F4.2)");
+
+    write(u, title, fixed(word, 10));
+    if (factor == 0.0f) factor = -1.0f;  // 0 selects the plain line method
+    if (factor == 1.0f) {
+        write(u, gauss);
+    } else if (factor > 0.0f) {
+        write(u, sor_point, factor);
+    } else if (factor == -1.0f) {
+        write(u, adi);
+    } else {
+        write(u, sor_line, -factor);
+    }
+    write(u, error_limit, limit, fixed(unit_text, 11));
+    write(u, sweeps, m.inf1.ITMAX, factor > 0.0f ? point_name : line_name);
+    if (factor > 0.0f) {
+        if (m.inf1.IRICHT == 0) write(u, ascending);
+        if (m.inf1.IRICHT == 1) write(u, alternating);
+    }
+    std::string_view name = "Implizit Schema";
+    if (weight == 0.0f) name = "Explizit Schema";
+    if (weight == 0.5f) name = "Crank - Nicolson - Schema";
+    if (weight == 1.0f) name = "Vollimplizit Schema";
+    write(u, scheme, fixed(name, 26), weight);
+}
+
+void write_summary(Model& m, const std::string& title, float step_minutes, float sim_hours,
+                   const std::string& observation_file) {
+    static const FormatProgram& title_line = fixed_format("(' ',A80)");
+    static const FormatProgram& heading =
+        fixed_format("(/,' Zusammenfassung der Eingangsparameter:',/,1X,38('-'))");
+    static const FormatProgram& constant_step = fixed_format(
+        "(/,I4,' Zeitschritte ',F7.1,' Minuten Zeitschrittlaenge ',F6.1,' Stunden Simulation')");
+    static const FormatProgram& growing_step =
+        fixed_format("(/,I4,' Zeitschritte ',F8.2,' Minuten Anfangszeitschritt','laenge',/,F7.4,"
+                     "' Zeitschrittfaktor  ',F7.1,' Stunden ','Simulation')");
+    static const FormatProgram& obs_head =
+        fixed_format("(/,' Die Temperaturen bzw. Piezometerhoehen folgender ',I2,' Knoten:',/,/,T20,"
+                     "'   X      Y      Z   ',/,T20,21('-'))");
+    static const FormatProgram& obs_node = fixed_format("(T17,3I7)");
+    static const FormatProgram& obs_tail =
+        fixed_format("(T20,21('-'),/,/,' werden auf der Datei ',A14,' ausgegeben.')");
+    static const FormatProgram& convection = fixed_format("(/,' Diffusion und Konvektion werden beruecksichtigt')");
+    static const FormatProgram& peclet = fixed_format("(/,' Berechnung der Peclet-Wichtungsfunktion ',A30)");
+    static const FormatProgram& conduction = fixed_format("(/,' reines Konduktionssproblem')");
+    static const FormatProgram& phase = fixed_format("(/,' Phasenaenderung von Wasser wird ',A40)");
+    static const FormatProgram& fluid_head = fixed_format(
+        "(/,' Eigenschaften des Fluids:  fluessig       fest     ',' gasfoermig',/,1X,63('-'))");
+    static const FormatProgram& capacity = fixed_format("(' Waermekapazitaet:',T25,3(5X,F6.1),' J/kg*K')");
+    static const FormatProgram& conductivity = fixed_format("(' Waermeleitfaehigkeit:',T25,3(5X,F6.3),' W/m*K')");
+    static const FormatProgram& density = fixed_format("(' Dichte:',T25,3(5X,F6.1),' kg/cbm')");
+    static const FormatProgram& latent = fixed_format("(' Schmelzenthalpie:',T26,1PE10.3,' J/kg',/)");
+    static const FormatProgram& frost_step = fixed_format("(' T - Schr. bei Frost:',T30,F6.4,' K')");
+    static const FormatProgram& ice_change = fixed_format("(' max. Aender. Eis DWAN:',T30,F6.2,' %',/)");
+    static const FormatProgram& centred = fixed_format("(/,' Knotenpunkte liegen im geometrischen Zentrum der Zellen')");
+    static const FormatProgram& halfway =
+        fixed_format("(/,' Zellengrenzen liegen auf halber Strecke zwischen den Knoten')");
+
+    OutputUnit& u = m.io.unit(m.inf2.IOUT);
+    auto& p1 = m.par1;
+    auto& p2 = m.par2;
+    const auto& p3 = m.par3;
+
+    write(u, title_line, title);
+    write(u, heading);
+    write_dimensions(u, m);
+    if (p1.ZFAKT == 1.0f) {
+        write(u, constant_step, m.inf1.NZSCHR, step_minutes, sim_hours);
+    } else {
+        write(u, growing_step, m.inf1.NZSCHR, step_minutes, p1.ZFAKT, sim_hours);
+    }
+    const auto& o = m.inf4;
+    if (o.NBEOB > 0) {
+        write(u, obs_head, o.NBEOB);
+        for (int n = 1; n <= o.NBEOB; ++n) write(u, obs_node, o.IBEOB(n), o.JBEOB(n), o.KBEOB(n));
+        write(u, obs_tail, fixed(observation_file, 14));
+    }
+    const int32_t IMODE = m.inf4.IMODE;
+    if (IMODE != 2)
+        write_solver_block(m, u, "Temperatur", p1.OMEGT, p1.EPST, "Grad Kelvin", "ITERAT", "IADITP", p1.ALFAT);
+    if (IMODE != 0) write_solver_block(m, u, "Stroemungs", p2.OMEGA, p2.EPSH, "Meter", "ITERAH", "IADIST", p2.ALFA);
+    if (IMODE != 2) {
+        if (m.inf2.KONVEK != 0) {
+            write(u, convection);
+            if (m.inf1.ISCHEM == 0) m.inf1.ISCHEM = 5;
+            static constexpr std::string_view kSchemes[] = {
+                "durch Zentrale Differenzen", "nach dem Upwind - Schema", "nach dem Hybrid - Schema",
+                "nach dem Power law - Schema", "nach dem Exponential - Schema"};
+            write(u, peclet, fixed(kSchemes[m.inf1.ISCHEM - 1], 30));
+        } else {
+            write(u, conduction);
+        }
+        write(u, phase, fixed(m.inf2.IPHASE == 0 ? "ignoriert" : "beruecksichtigt", 40));
+        write(u, fluid_head);
+        write(u, capacity, p3.CPW, p3.CPE, p3.CPL);
+        write(u, conductivity, p3.LAMW, p3.LAME, p3.LAML);
+        write(u, density, p3.RHOW, p3.RHOE, p3.RHOL);
+        write(u, latent, p3.SCHMW);
+        write(u, frost_step, m.par4.DTGEF);
+        write(u, ice_change, 100.0f * m.par4.DWAN);
+    }
+    if (m.inf1.KNLAGE == 0) write(u, centred);
+    if (m.inf1.KNLAGE == 1) write(u, halfway);
+}
+
+//! Material data of water, ice and pore air by ISTOFF 0 and 1.
+void set_material_defaults(Model& m) {
+    auto& p3 = m.par3;
+    if (m.inf2.ISTOFF == 0) {
+        p3 = PAR3{};
+    } else {
+        p3.CPW = 4200.0f;
+        p3.CPE = 2114.0f;
+        p3.CPL = 0.0f;
+        p3.LAMW = 0.57f;
+        p3.LAME = 2.25f;
+        p3.LAML = 0.025f;
+        p3.RHOW = 1000.0f;
+        p3.RHOE = 917.0f;
+        p3.RHOL = 0.0f;
+        p3.SCHMW = 334715.5f;
+    }
+    m.par4.DTGEF = 0.1f;
+    m.par4.DWAN = 0.001f;
+}
+
+}  // namespace
+
+void INFORM(Model& m, const RunOptions& options) {
+    HEADER(m, 1);
+    open_main_input(m, options, options.input_file != "GRUVAT");
+    CardDeck deck{m, m.io.input(kMainInput)};
+
+    // Card 1: the title, without a format card.
+    static const FormatProgram& a80 = fixed_format("(A80)");
+    std::string title(80, ' ');
+    {
+        const ReadOutcome r = read(deck.in, a80, title);
+        if (r == ReadOutcome::End) deck.end_of_file();  // an empty main input file
+        if (r == ReadOutcome::BadData) deck.bad_data();
+    }
+
+    auto& i1 = m.inf1;
+    auto& i2 = m.inf2;
+    auto& i3 = m.inf3;
+    auto& i4 = m.inf4;
+    auto& p1 = m.par1;
+    auto& p2 = m.par2;
+    auto& p3 = m.par3;
+    auto& p4 = m.par4;
+
+    deck.card("3  ", m.isop.ISOYZ, m.isop.ISOXZ, m.isop.ISOXY, m.isop.ISOFRM);
+
+    std::string observation_file(20, ' '), output_file(20, ' '), additional_file(20, ' ');
+    deck.card("5  ", i4.NBEOB, i3.IZUSAT, i3.NZUSAT, observation_file, output_file, additional_file);
+    if (i4.NBEOB > MAXBEO) deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB));
+    i2.IOUT = 6;
+    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
+        static const FormatProgram& missing =
+            fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
+        write(m.io.console(), missing, additional_file);
+        stop_run(m, kExitInput);
+    }
+    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false);
+    if (output_file == fixed("TERMINAL", 20)) {
+        i2.IOUT = 1;
+    } else {
+        open_result_file(m, kListing, output_file, false);
+    }
+
+    int32_t step_length = 0;
+    std::string time_unit(3, ' ');
+    float storage_value = 0.0f;
+    deck.card("7  ", i1.NZSCHR, i1.ITMAX, i1.NZINT, i1.KONTRL, i1.IEINGA, i2.NAUSG, step_length, time_unit, p1.ZFAKT,
+              p1.EPST, storage_value);
+    if (storage_value > 0.0f) p2.SPKONS = storage_value;
+
+    deck.card("9  ", p1.FLURAB, i2.IMISCH, i3.IENERG, i3.ISTAT, i4.IZTEST, i4.IWARMI, i4.IWARMO, i4.IDSTOP);
+
+    deck.card("11 ", p1.ALFAT, p1.OMEGT, i1.KNLAGE, i1.ISCHEM, i2.KONVEK, i2.IPHASE, i2.IBILD, i1.IRICHT, i2.ISTOFF,
+              i2.IAENDR);
+    if (i1.KNLAGE != 0 && i1.KNLAGE != 1)
+        deck.reject("Gitterkonvention KNLAGE = " + std::to_string(i1.KNLAGE) + " nicht erlaubt (nur 0 oder 1)");
+    if (i2.ISTOFF < 0 || i2.ISTOFF > 5)
+        deck.reject("Stoffdatenoption ISTOFF = " + std::to_string(i2.ISTOFF) + " nicht erlaubt (nur 0 bis 5)");
+
+    if (i2.ISTOFF <= 1) {
+        set_material_defaults(m);
+    } else {
+        deck.card("11b", p3.CPW, p3.CPE, p3.CPL, p3.LAMW, p3.LAME, p3.LAML, p3.RHOW, p3.RHOE, p3.RHOL, p3.SCHMW,
+                  p4.DTGEF, p4.DWAN);
+        // The freezing interval divides the latent heat; the ice-fraction
+        // limit divides the step of the phase-change control.
+        if (!(p4.DTGEF > 0.0f)) deck.reject("Temperaturschritt bei Frost DTGEF muss groesser 0 sein");
+        if (!(p4.DWAN >= 0.0f)) deck.reject("max. Aenderung des Eisanteils DWAN darf nicht negativ sein");
+        if (i2.ISTOFF >= 5) {
+            deck.card("11d", p4.WLKA, p4.WLKB);
+        } else if (i2.ISTOFF >= 3) {
+            deck.card("11d", p4.WLKA, p4.WLKB, p4.WLKC);
+        }
+    }
+    p4.DTHALB = 0.5f * p4.DTGEF;
+
+    float unused_real = 0.0f;
+    int32_t unused_int = 0;
+    deck.card("13 ", unused_real, p2.HGOK, p2.ALFA, p2.OMEGA, p2.EPSH, i4.IMODE, m.inf5.IVISK, unused_int);
+    if (i4.IMODE < 0 || i4.IMODE > 2)
+        deck.reject("Rechenmodus IMODE = " + std::to_string(i4.IMODE) + " nicht erlaubt (nur 0, 1 oder 2)");
+    if (p2.ALFA < 0.0f && i4.IMODE != 0) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
+    if (i4.IMODE != 2) {
+        // Heat-transport values of card 11 that have no meaning outside their range.
+        deck.label = "11 ";
+        if (i2.KONVEK != 0 && (i1.ISCHEM < 0 || i1.ISCHEM > 5))
+            deck.reject("Konvektionsschema ISCHEM = " + std::to_string(i1.ISCHEM) + " nicht erlaubt (nur 0 bis 5)");
+        if (i2.IPHASE < 0) deck.reject("negativer Wert IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt");
+        if (p1.ALFAT < 0.0f) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
+    }
+    {
+        const bool binary = m.isop.ISOFRM == 1;
+        const auto& s = m.isop;
+        if (i4.IMODE <= 1) {
+            if (s.ISOYZ == 1) open_result_file(m, 11, "TEMPYZ", binary);
+            if (s.ISOXZ == 1) open_result_file(m, 12, "TEMPXZ", binary);
+            if (s.ISOXY == 1) open_result_file(m, 13, "TEMPXY", binary);
+        }
+        if (i4.IMODE >= 1) {
+            if (s.ISOYZ == 1) open_result_file(m, 21, "PIEZYZ", binary);
+            if (s.ISOXZ == 1) open_result_file(m, 22, "PIEZXZ", binary);
+            if (s.ISOXY == 1) open_result_file(m, 23, "PIEZXY", binary);
+        }
+    }
+
+    deck.card("15 ", m.ipro.ISCHX, m.ipro.ISCHY, m.ipro.ISCHZ);
+    if (i4.NBEOB > 0) {
+        deck.label = "15b";
+        const FormatProgram& f = deck.format_card();
+        for (int n = 1; n <= i4.NBEOB; ++n) deck.data(f, i4.IBEOB(n), i4.JBEOB(n), i4.KBEOB(n));
+    }
+
+    // The time step in seconds; an unknown unit or a step that is not
+    // positive would stall the run or turn time backwards.
+    deck.label = "7  ";
+    if (time_unit == "SEK") {
+        p1.FZEIT = 1.0f;
+    } else if (time_unit == "MIN") {
+        p1.FZEIT = 60.0f;
+    } else if (time_unit == "STU") {
+        p1.FZEIT = 3600.0f;
+    } else if (time_unit == "TAG") {
+        p1.FZEIT = 86400.0f;
+    } else {
+        deck.reject("unbekannte Zeiteinheit '" + time_unit + "' (erlaubt: SEK, MIN, STU, TAG)");
+    }
+    p1.DELT = static_cast<float>(step_length) * p1.FZEIT;
+    if (!(p1.DELT > 0.0f)) deck.reject("Zeitschrittlaenge " + std::to_string(step_length) + " muss groesser 0 sein");
+    if (p1.ZFAKT <= 0.0f) p1.ZFAKT = 1.0f;
+    const float step_minutes = p1.DELT / 60.0f;
+    float sim_hours = 0.0f;
+    {
+        float term = p1.DELT / 3600.0f;
+        for (int32_t n = 1; n <= i1.NZSCHR; ++n) {
+            sim_hours = sim_hours + term;
+            term = term * p1.ZFAKT;
+        }
+    }
+
+    auto& d = m.ndim;
+    deck.card("17 ", d.NX, d.NY, d.NZ);
+    if (d.NZ > IZ || d.NX > IX || d.NY > IY || std::min({d.NX, d.NY, d.NZ}) < 1) {
+        static const FormatProgram& conflict = fixed_format("(' Konflikt in der Knotendimensionierung:',/,1X,38('='))");
+        write(m.io.console(), conflict);
+        write_dimensions(m.io.console(), m);
+        stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
+    }
+    for (int n = 1; n <= i4.NBEOB; ++n) {
+        if (i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX || i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY || i4.KBEOB(n) < 1 ||
+            i4.KBEOB(n) > d.NZ) {
+            deck.label = "15b";
+            deck.reject("Beobachtungsknoten " + std::to_string(n) + " liegt ausserhalb des Gitters");
+        }
+    }
+    auto& t = m.temp;
+    if (i2.IPHASE == 1 && i4.IMODE <= 1)
+        for (int k = 1; k <= d.NZ; ++k) t.TGEF(k) = 273.15;
+    if (i2.IPHASE == 3 && i4.IMODE <= 1) {
+        const FormatProgram& f = deck.format_card();  // an end here still counts against card 17
+        deck.label = "17b";
+        deck.data(f, in_array(t.TGEF.data(), d.NZ));
+        for (int k = 1; k <= d.NZ; ++k) t.TGEF(k) = t.TGEF(k) + 273.15;
+    }
+    if (i2.IPHASE > 0 && i4.IMODE <= 1) {
+        const FormatProgram& f = deck.format_card();
+        deck.label = "17d";
+        deck.data(f, in_array(m.ifld.IEIS.data(), d.NZ));
+        const FormatProgram& curve = deck.format_card();  // format card 17e
+        for (int k = 1; k <= d.NZ; ++k) {
+            if (m.ifld.IEIS(k) != 1) continue;
+            deck.label = "17f";
+            deck.data(curve, m.ener.EISK(k, 1), m.ener.EISK(k, 2), m.ener.EISK(k, 3));
+        }
+    }
+    d.NX1 = d.NX - 1;
+    d.NY1 = d.NY - 1;
+    d.NZ1 = d.NZ - 1;
+
+    if (i2.IOUT == 6) HEADER(m, 6);
+    write_summary(m, title, step_minutes, sim_hours, observation_file);
+}
+
+}  // namespace gruv
