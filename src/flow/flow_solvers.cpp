@@ -1,1 +1,404 @@
-// placeholder
+// The flow solvers: the point iteration ITERAH (Gauss-Seidel / SOR with a
+// time weighting of the neighbour heads) and the alternating-direction line
+// iteration IADIST (one tridiagonal solve per grid line, relaxed). Both update
+// WPOT in place, refresh the coefficients of a node whose head moves through
+// the top of its cell (DELTAH), and may hand over to the interactive change of
+// the factors (OMEGAT) and solve again.
+#include <cmath>
+#include <cstddef>
+#include <type_traits>
+
+#include "flow/flow.hpp"
+#include "flow/layer_faces.hpp"
+#include "flow/line_solver.hpp"
+#include "records/records.hpp"
+#include "state/trace.hpp"
+
+namespace gruv {
+
+namespace {
+
+using Offset = std::ptrdiff_t;
+constexpr Offset kStrideJ = NodeArray<float>::stride_j;
+constexpr Offset kStrideK = NodeArray<float>::stride_k;
+
+//! A loop over 1..N in the order RICHTG gives for sweep number L and mode M.
+struct LoopOrder {
+    int32_t first;
+    int32_t step;
+    int32_t count;
+};
+
+inline LoopOrder loop_order(int32_t L, int32_t N, int32_t M) {
+    int32_t A, E, S;
+    RICHTG(L, A, E, S, N, M);
+    return {A, S, (E - A + S) / S};
+}
+
+//! Elevation of the upper cell face of every layer.
+struct LayerTops {
+    float Zo[IZ + 1];
+    explicit LayerTops(const Model& m) {
+        for (int32_t K = 1; K <= m.ndim.NZ; ++K) Zo[K] = layer_top(m, K);
+    }
+};
+
+//! Calls f with std::true_type or std::false_type for the run-time flag.
+template <class F>
+inline void with_flag(bool flag, F&& f) {
+    if (flag) {
+        f(std::true_type{});
+    } else {
+        f(std::false_type{});
+    }
+}
+
+void write_progress(Model& m, float F) {
+    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
+    write(m.io.console(), f, m.inf2.NIT, F);
+}
+
+void write_progress(Model& m, double F) {
+    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
+    write(m.io.console(), f, m.inf2.NIT, F);
+}
+
+// ----------------------------------------------------------- point iteration
+
+//! The state one point sweep works on, bound once per sweep.
+struct PointSweep {
+    Model& m;
+    int32_t NX, NY, NZ;
+    float* H;
+    const float* HA;
+    const float* KOXM;
+    const float* KOXP;
+    const float* KOYM;
+    const float* KOYP;
+    const float* KOZM;
+    const float* KOZP;
+    const float* KDIA;
+    const float* RSEI;
+    const int32_t* JFLG;
+    float ALFA;   // weight of the current head of a neighbour
+    float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
+    float OM;     // relaxation factor
+    float F;      // largest head change of the sweep
+
+    PointSweep(Model& model, float om)
+        : m(model),
+          NX(model.ndim.NX),
+          NY(model.ndim.NY),
+          NZ(model.ndim.NZ),
+          H(model.wpot.WPOT.data()),
+          HA(model.wpot.WPOTA.data()),
+          KOXM(model.koef.KOXM.data()),
+          KOXP(model.koef.KOXP.data()),
+          KOYM(model.koef.KOYM.data()),
+          KOYP(model.koef.KOYP.data()),
+          KOZM(model.koef.KOZM.data()),
+          KOZP(model.koef.KOZP.data()),
+          KDIA(model.koef.KDIA.data()),
+          RSEI(model.koef.RSEI.data()),
+          JFLG(model.ifld.JFLG.data()),
+          ALFA(model.par2.ALFA),
+          ALFA1(1.0f - model.par2.ALFA),
+          OM(om),
+          F(0.0f) {}
+
+    //! WICHHY at offset q.
+    float weighted(Offset q) const { return ALFA * H[q] + ALFA1 * HA[q]; }
+
+    //! One node update. Interior nodes have every neighbour of the directions
+    //! present in the grid and take no bounds test.
+    template <bool Interior, bool HasY, bool HasZ>
+    void node(int32_t I, int32_t J, int32_t K, float Zo) {
+        const Offset o = NodeArray<float>::offset(I, J, K);
+        if (JFLG[o] == 2) return;  // constant head
+        float sum = 0.0f;
+        if (Interior || I > 1) sum = sum + weighted(o - 1) * KOXM[o];
+        if (Interior || I < NX) sum = sum + weighted(o + 1) * KOXP[o];
+        if constexpr (HasY) {
+            if (Interior || J > 1) sum = sum + weighted(o - kStrideJ) * KOYM[o];
+            if (Interior || J < NY) sum = sum + weighted(o + kStrideJ) * KOYP[o];
+        }
+        if constexpr (HasZ) {
+            if (Interior || K > 1) sum = sum + weighted(o - kStrideK) * KOZM[o];
+            if (Interior || K < NZ) sum = sum + weighted(o + kStrideK) * KOZP[o];
+        }
+        const float Hold = H[o];
+        // A node without any conductance and without storage has no equation
+        // of its own: it keeps its head, as the line solver keeps a node with
+        // a zero pivot.
+        const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + RSEI[o]) / KDIA[o] - Hold) * OM + Hold;
+        H[o] = Hnew;
+        if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
+        if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
+        raise_error(F, std::fabs(Hold - Hnew));
+    }
+
+    template <bool HasY, bool HasZ>
+    void row(int32_t J, int32_t K, LoopOrder columns, float Zo) {
+        const bool row_interior = (!HasY || (J > 1 && J < NY)) && (!HasZ || (K > 1 && K < NZ));
+        int32_t I = columns.first;
+        if (!row_interior || NX < 3) {
+            for (int32_t n = 0; n < columns.count; ++n, I += columns.step) node<false, HasY, HasZ>(I, J, K, Zo);
+            return;
+        }
+        // The row runs from one end of the grid to the other: its first and
+        // last nodes lie on the X boundary, all others inside.
+        node<false, HasY, HasZ>(I, J, K, Zo);
+        I += columns.step;
+        for (int32_t n = 2; n < columns.count; ++n, I += columns.step) node<true, HasY, HasZ>(I, J, K, Zo);
+        node<false, HasY, HasZ>(I, J, K, Zo);
+    }
+
+    template <bool HasY, bool HasZ>
+    void sweep(int32_t L, int32_t M, const LayerTops& tops) {
+        const LoopOrder layers = loop_order(L, NZ, M);
+        int32_t K = layers.first;
+        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
+            const LoopOrder rows = loop_order(NZ == 1 ? L : K, NY, M);
+            const float Zo = tops.Zo[K];
+            int32_t J = rows.first;
+            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step)
+                row<HasY, HasZ>(J, K, loop_order(J, NX, M), Zo);
+        }
+    }
+};
+
+//! One sweep of the point iteration; returns its largest head change.
+float point_sweep(Model& m, int32_t L, float OM) {
+    PointSweep s(m, OM);
+    const LayerTops tops(m);
+    // Sweep orders other than alternating (1) run ascending.
+    const int32_t M = m.inf1.IRICHT == 1 ? 1 : 0;
+    with_flag(s.NY > 1, [&](auto has_y) {
+        with_flag(s.NZ > 1, [&](auto has_z) { s.template sweep<decltype(has_y)::value, decltype(has_z)::value>(L, M, tops); });
+    });
+    return s.F;
+}
+
+// ------------------------------------------------------------ line iteration
+
+//! One grid line of the line iteration: its nodes lie at o0 + n*step for
+//! n = 0..N-1; the coefficients toward the previous and next node of the line
+//! are lm and lp; the neighbours off the line lie in the two other directions
+//! a (lower face order) and b, at strides sa and sb.
+struct GridLine {
+    Offset o0;
+    Offset step;
+    int32_t N;
+    const float* lm;
+    const float* lp;
+    const float* am;
+    const float* ap;
+    Offset sa;
+    const float* bm;
+    const float* bp;
+    Offset sb;
+};
+
+//! Fills the tridiagonal store for one line. The right-hand side is summed in
+//! double from zero: the off-line neighbour terms (each product in single) in
+//! face order, then RSEI. The flags say which off-line neighbours exist; they
+//! are the same for every node of the line.
+template <bool Am, bool Ap, bool Bm, bool Bp>
+void fill_line(IADI& t, const GridLine& g, const float* H, const float* KDIA, const float* RSEI) {
+    Offset o = g.o0;
+    for (int32_t n = 1; n <= g.N; ++n, o += g.step) {
+        t.TDA(n) = -static_cast<double>(g.lm[o]);
+        t.TDB(n) = static_cast<double>(KDIA[o]);
+        t.TDC(n) = -static_cast<double>(g.lp[o]);
+        t.TDX(n) = static_cast<double>(H[o]);
+        double r = 0.0;
+        if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
+        if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
+        if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
+        if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
+        t.TDR(n) = r + static_cast<double>(RSEI[o]);
+    }
+}
+
+//! The state one line sweep works on.
+struct LineSweep {
+    Model& m;
+    int32_t NX, NY, NZ;
+    float* H;
+    const float* KOXM;
+    const float* KOXP;
+    const float* KOYM;
+    const float* KOYP;
+    const float* KOZM;
+    const float* KOZP;
+    const float* KDIA;
+    const float* RSEI;
+    double R;  // relaxation factor, positive
+    double F;  // largest head change of the sweep
+    const LayerTops& tops;
+
+    LineSweep(Model& model, float r, const LayerTops& layer_tops)
+        : m(model),
+          NX(model.ndim.NX),
+          NY(model.ndim.NY),
+          NZ(model.ndim.NZ),
+          H(model.wpot.WPOT.data()),
+          KOXM(model.koef.KOXM.data()),
+          KOXP(model.koef.KOXP.data()),
+          KOYM(model.koef.KOYM.data()),
+          KOYP(model.koef.KOYP.data()),
+          KOZM(model.koef.KOZM.data()),
+          KOZP(model.koef.KOZP.data()),
+          KDIA(model.koef.KDIA.data()),
+          RSEI(model.koef.RSEI.data()),
+          R(static_cast<double>(r)),
+          F(0.0),
+          tops(layer_tops) {}
+
+    //! Builds and solves the line, then relaxes its heads. The node of line
+    //! position n is (I0 + n*DI, J0 + n*DJ, K0 + n*DK), n = 0..N-1.
+    void solve(const GridLine& g, bool am, bool ap, bool bm, bool bp, int32_t I0, int32_t J0, int32_t K0, int32_t DI,
+               int32_t DJ, int32_t DK) {
+        IADI& t = m.iadi;
+        with_flag(am, [&](auto fam) {
+            with_flag(ap, [&](auto fap) {
+                with_flag(bm, [&](auto fbm) {
+                    with_flag(bp, [&](auto fbp) { fill_line<decltype(fam)::value, decltype(fap)::value, decltype(fbm)::value, decltype(fbp)::value>(
+                            t, g, H, KDIA, RSEI); });
+                });
+            });
+        });
+        THOMAS(t, g.N);
+        Offset o = g.o0;
+        int32_t I = I0, J = J0, K = K0;
+        for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += DI, J += DJ, K += DK) {
+            const float Hold = H[o];
+            const double relaxed = static_cast<double>(Hold) + R * (t.TDX(n) - static_cast<double>(Hold));
+            const float Hnew = static_cast<float>(relaxed);
+            H[o] = Hnew;
+            raise_error(F, static_cast<double>(std::fabs(Hnew - Hold)));
+            const float Zo = tops.Zo[K];
+            if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
+            if (Hnew < Zo) DELTAH(m, I, J, K);
+        }
+    }
+
+    //! Lines along X: layers alternate with the sweep, rows with the layer
+    //! (or with the sweep in a one-layer model).
+    void lines_x(int32_t L) {
+        const LoopOrder layers = loop_order(L, NZ, 1);
+        int32_t K = layers.first;
+        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
+            const LoopOrder rows = loop_order(NZ != 1 ? K : L, NY, 1);
+            int32_t J = rows.first;
+            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
+                const GridLine g{NodeArray<float>::offset(1, J, K), 1, NX, KOXM, KOXP, KOYM, KOYP, kStrideJ, KOZM,
+                                 KOZP, kStrideK};
+                solve(g, J != 1, J != NY, K != 1, K != NZ, 1, J, K, 1, 0, 0);
+            }
+        }
+    }
+
+    //! Lines along Y: columns alternate with the sweep, layers with the column.
+    void lines_y(int32_t L) {
+        const LoopOrder columns = loop_order(L, NX, 1);
+        int32_t I = columns.first;
+        for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
+            const LoopOrder layers = loop_order(I, NZ, 1);
+            int32_t K = layers.first;
+            for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
+                const GridLine g{NodeArray<float>::offset(I, 1, K), kStrideJ, NY, KOYM, KOYP, KOXM, KOXP, 1, KOZM,
+                                 KOZP, kStrideK};
+                solve(g, I != 1, I != NX, K != 1, K != NZ, I, 1, K, 0, 1, 0);
+            }
+        }
+    }
+
+    //! Lines along Z: rows alternate with the sweep, columns with the row.
+    void lines_z(int32_t L) {
+        const LoopOrder rows = loop_order(L, NY, 1);
+        int32_t J = rows.first;
+        for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
+            const LoopOrder columns = loop_order(J, NX, 1);
+            int32_t I = columns.first;
+            for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
+                const GridLine g{NodeArray<float>::offset(I, J, 1), kStrideK, NZ, KOZM, KOZP, KOXM, KOXP, 1, KOYM,
+                                 KOYP, kStrideJ};
+                solve(g, I != 1, I != NX, J != 1, J != NY, I, J, 1, 0, 0, 1);
+            }
+        }
+    }
+};
+
+//! One sweep of the line iteration; returns its largest head change.
+double line_sweep(Model& m, int32_t L, float R) {
+    const LayerTops tops(m);
+    LineSweep s(m, R, tops);
+    if (s.NX != 1) s.lines_x(L);
+    if (s.NY != 1) s.lines_y(L);
+    if (s.NZ != 1) s.lines_z(L);
+    return s.F;
+}
+
+}  // namespace
+
+float WICHHY(const Model& m, int32_t I, int32_t J, int32_t K) {
+    const float ALFA = m.par2.ALFA;
+    return ALFA * m.wpot.WPOT(I, J, K) + (1.0f - ALFA) * m.wpot.WPOTA(I, J, K);
+}
+
+void ITERAH(Model& m) {
+    for (;;) {
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
+        float OM = m.par2.OMEGA;
+        m.inf1.KONTRL = 1;
+        m.inf2.NIT = 0;
+        int32_t L = 0;
+        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
+        float F;
+        do {
+            ++m.inf2.NIT;
+            ++L;
+            F = point_sweep(m, L, OM);
+            if (m.inf2.IBILD >= 1) write_progress(m, F);
+        } while (m.inf2.NIT < m.inf1.ITMAX && F > m.par2.EPSH);
+        m.par1.FEHLER = F;
+
+        if (m.inf2.IAENDR != 2) return;
+        OMEGAT(m, static_cast<double>(F), OM, m.par2.ALFA);
+        if (m.inf2.IAENDR == 1) return;
+        // New factors: the heads are back at WPOTA; rebuild the conductances
+        // for them and solve again.
+        KOEFFH(m);
+    }
+}
+
+void IADIST(Model& m) {
+    for (;;) {
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
+        float R = -m.par2.OMEGA;
+        m.inf1.KONTRL = 1;
+        m.inf2.NIT = 0;
+        int32_t L = 0;
+        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
+        double F;
+        do {
+            ++m.inf2.NIT;
+            ++L;
+            F = line_sweep(m, L, R);
+            if (m.inf2.IBILD >= 1) write_progress(m, F);
+        } while (m.inf2.NIT < m.inf1.ITMAX && F > static_cast<double>(m.par2.EPSH));
+        m.par1.FEHLER = static_cast<float>(F);
+
+        if (m.inf2.IAENDR != 2) return;
+        float AL = m.par2.ALFA;
+        OMEGAT(m, F, R, AL);
+        if (m.inf2.IAENDR == 1) return;
+        KOEFFH(m);
+        // The user enters a positive factor; the stored one stays negative so
+        // that the line method is kept.
+        m.par2.OMEGA = -m.par2.OMEGA;
+    }
+}
+
+}  // namespace gruv
