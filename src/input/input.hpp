@@ -22,6 +22,32 @@ void KURZIN(Model& m);
 void CHECKU(Model& m, int32_t MODE);
 //! Position of a keyword in the keyword table (1..31), or 0 when it is not there.
 int keyword_index(std::string_view word);
+
+//! The keywords of the value-conversion table, numbered by their position in
+//! the keyword table (the order in which they are compared and listed).
+enum class Keyword : int {
+    Unknown = 0,
+    CPGE, GWNB, GWVX, GWVY, GWVZ, HTOT, IFLG, JFLG, LEAK, PHIG, PHIN, QUEL, RHOG, RNZF, SPEI, SOUC,
+    TRSX, TRSY, TRSZ, TTOT, TXYZ, TEMP, WATT, WPXM, WPYM, WPZM, WPXY, WPXZ, WPYZ, WLKG, WPOT,
+};
+//! The keyword of a four-character word (Unknown when it is not in the table).
+Keyword keyword_of(const Word4& word);
+//! The four characters of a keyword of the table.
+std::string_view keyword_text(Keyword key);
+
+//! A block of nodes: I = i0..i1, J = j0..j1, K = k0..k1.
+struct NodeRange {
+    int32_t i0, i1, j0, j1, k0, k1;
+};
+//! The nodes that range selector `selector` addresses with the node indices
+//! of entry N: 1 row along X, 2 column along Y, 3 vertical line, 4 plane K,
+//! 5 plane J, 6 plane I, 7 whole grid, anything else the single node.
+NodeRange selector_range(const Model& m, int32_t N, int32_t selector);
+//! Rejects entries of the value-conversion table whose node indices lie
+//! outside the grid for their selector, and LEAK entries without a layer
+//! below: MODE 1 the entries of the main input, MODE 0 those of the
+//! additional data file. Lists each such entry, then ends the run.
+void check_entry_nodes(Model& m, int32_t MODE);
 //! DATAUS: echo of every input field, layer by layer, and the node distances.
 void DATAUS(Model& m);
 

@@ -287,6 +287,13 @@ struct FORM {
     static const std::array<std::string, 8> PRTITL;  //!< title format of profile table N (48 characters)
 };
 
+//! ZUSD: the reader of the additional data file between its calls.
+struct ZUSD {
+    std::string ZFORM;              //!< format of the value records (block 3), 20 characters
+    Array1<float, IWERT> WLETZT;    //!< value an add-mode entry of the file applied last (0 before the first)
+    Array1<int32_t, IWERT> IANGEW;  //!< 1 once an add-mode entry of the file has been applied
+};
+
 //! The whole state of a run.
 struct Model {
     NDIM ndim;
@@ -316,6 +323,7 @@ struct Model {
     ZYK1 zyk1;
     ZYK2 zyk2;
     FORM form;
+    ZUSD zusd;  //!< additional data file reader state
 
     Io io;  //!< the program's units: console, input files, listing, result files
 };
