@@ -1,0 +1,168 @@
+// Speed of the heat transport on the full grid of 100 x 100 x 10 nodes: one
+// sweep of each heat solver, one assembly of the heat equation, and one whole
+// coupled time step (flow set-up and solve, velocities, heat set-up and solve).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+#include "flow/flow.hpp"
+#include "heat/heat.hpp"
+#include "state/model.hpp"
+
+namespace {
+
+using gruv::Model;
+
+//! A saturated aquifer of 5 m cells, 1 m layers, with a regional head
+//! gradient, a warm stripe and a heat source, and convection switched on.
+std::unique_ptr<Model> full_grid() {
+    auto owner = std::make_unique<Model>();
+    Model& m = *owner;
+    auto& d = m.ndim;
+    d.NX = gruv::IX;
+    d.NY = gruv::IY;
+    d.NZ = gruv::IZ;
+    d.NX1 = d.NX - 1;
+    d.NY1 = d.NY - 1;
+    d.NZ1 = d.NZ - 1;
+    auto& g = m.gitt;
+    for (int i = 1; i <= d.NX; ++i) {
+        g.ZBRX(i) = g.KABX(i) = 5.0f;
+        g.ABXU(i) = g.ABXO(i) = 2.5f;
+        g.GEWX(i) = 0.5f;
+        g.KORX(i) = 5.0f * static_cast<float>(i) - 2.5f;
+    }
+    for (int j = 1; j <= d.NY; ++j) {
+        g.ZBRY(j) = g.KABY(j) = 5.0f;
+        g.ABYU(j) = g.ABYO(j) = 2.5f;
+        g.GEWY(j) = 0.5f;
+        g.KORY(j) = 5.0f * static_cast<float>(j) - 2.5f;
+    }
+    for (int k = 1; k <= d.NZ; ++k) {
+        g.ZBRZ(k) = g.KABZ(k) = 1.0f;
+        g.ABZU(k) = g.ABZO(k) = 0.5f;
+        g.GEWZ(k) = 0.5f;
+        g.KORZ(k) = static_cast<float>(k) - 0.5f;
+        m.phys.SAETT(k) = 1.0f;
+        m.temp.TGEF(k) = 273.15;
+    }
+    auto& p3 = m.par3;
+    p3.CPW = 4200.0f;
+    p3.CPE = 2114.0f;
+    p3.LAMW = 0.57f;
+    p3.LAME = 2.25f;
+    p3.LAML = 0.025f;
+    p3.RHOW = 1000.0f;
+    p3.RHOE = 917.0f;
+    p3.SCHMW = 334715.5f;
+    m.par4.DTGEF = 0.1f;
+    m.par4.DTHALB = 0.05f;
+    m.par4.DWAN = 0.001f;
+    m.phys.ANISX = m.phys.ANISY = m.phys.ANISZ = 1.0f;
+    m.par2.SPKONS = 1.0E30f;
+    m.par2.HGOK = 100.0f;
+    m.par2.ALFA = 1.0f;
+    m.par2.OMEGA = 1.5f;
+    m.par2.EPSH = 1.0E-6f;
+    m.par1.DELT = 86400.0f;
+    m.par1.ZFAKT = 1.0f;
+    m.par1.ALFAT = 1.0f;
+    m.par1.OMEGT = 1.2f;
+    m.par1.EPST = 1.0E-6f;
+    m.inf1.ITMAX = 1;
+    m.inf1.ISCHEM = 5;
+    m.inf2.KONVEK = 1;
+    m.inf2.IMISCH = 1;
+    m.inf2.ISTOFF = 1;
+    m.inf2.IOUT = 1;
+    m.inf4.IMODE = 1;
+    for (int k = 1; k <= d.NZ; ++k)
+        for (int j = 1; j <= d.NY; ++j)
+            for (int i = 1; i <= d.NX; ++i) {
+                g.ZVOL(i, j, k) = g.ZBRX(i) * g.ZBRY(j) * g.ZBRZ(k);
+                m.phys.CPGE(i, j, k) = 900.0f;
+                m.phys.RHOG(i, j, k) = 2600.0f;
+                m.phys.WLKG(i, j, k) = 2.4f;
+                m.phys.PHIG(i, j, k) = 0.25f;
+                m.phys.PHIN(i, j, k) = 0.2f;
+                m.trns.TRSX(i, j, k) = m.trns.TRSY(i, j, k) = 1.0E-4f;
+                m.trns.TRSZ(i, j, k) = 1.0E-5f;
+                m.trns.SPEI(i, j, k) = 1.0E-4f;
+                m.ifld.IFLG(i, j, k) = 1;
+                m.ifld.JFLG(i, j, k) = i == 1 || i == d.NX ? 2 : 1;
+                const float head = 110.0f - 0.01f * static_cast<float>(i);
+                m.wpot.WPOT(i, j, k) = m.wpot.WPOTA(i, j, k) = head;
+                const double t = 283.15 + (j > 45 && j < 55 ? 5.0 : 0.0) + 0.01 * i;
+                m.temp.TEMP(i, j, k) = m.temp.TEMPA(i, j, k) = t;
+            }
+    m.ener.SOUC(50, 50, 5) = 1000.0f;
+    gruv::FLIESS(m);
+    gruv::AUFNUL(m);
+    gruv::KOEFFT(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+    gruv::QKOEFT(m);
+    return owner;
+}
+
+void BM_ITERAT_sweep(benchmark::State& state) {
+    auto owner = full_grid();
+    Model& m = *owner;
+    m.par1.OMEGT = 1.2f;
+    for (auto _ : state) {
+        gruv::ITERAT(m);
+        benchmark::DoNotOptimize(m.temp.TEMP.data());
+    }
+    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+}
+BENCHMARK(BM_ITERAT_sweep)->Unit(benchmark::kMillisecond);
+
+void BM_IADITP_sweep(benchmark::State& state) {
+    auto owner = full_grid();
+    Model& m = *owner;
+    m.par1.OMEGT = -1.0f;
+    for (auto _ : state) {
+        gruv::IADITP(m);
+        benchmark::DoNotOptimize(m.temp.TEMP.data());
+    }
+    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+}
+BENCHMARK(BM_IADITP_sweep)->Unit(benchmark::kMillisecond);
+
+void BM_KOEFFT_QKOEFT(benchmark::State& state) {
+    auto owner = full_grid();
+    Model& m = *owner;
+    for (auto _ : state) {
+        gruv::KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+        gruv::QKOEFT(m);
+        benchmark::DoNotOptimize(m.koef.KDIA.data());
+    }
+    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+}
+BENCHMARK(BM_KOEFFT_QKOEFT)->Unit(benchmark::kMillisecond);
+
+//! One step of a coupled run, each solve limited to 20 sweeps.
+void BM_coupled_time_step(benchmark::State& state) {
+    auto owner = full_grid();
+    Model& m = *owner;
+    m.inf1.ITMAX = 20;
+    const auto& d = m.ndim;
+    for (auto _ : state) {
+        gruv::AUFNUL(m);
+        gruv::KOEFFH(m);
+        gruv::QKOEFH(m);
+        gruv::ITERAH(m);
+        gruv::FLIESS(m);
+        gruv::KOPIER(m, 2);
+        gruv::AUFNUL(m);
+        gruv::KOEFFT(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+        gruv::QKOEFT(m);
+        gruv::ITERAT(m);
+        gruv::KOPIER(m, 1);
+        benchmark::DoNotOptimize(m.temp.TEMP.data());
+    }
+}
+BENCHMARK(BM_coupled_time_step)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
