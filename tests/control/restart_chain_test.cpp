@@ -115,6 +115,13 @@ TEST(RestartChain, CoupledExampleChainCoolsAfterTheSourceIsOff) {
     EXPECT_LT(end_max, start_max - 1.0);
     EXPECT_GT(end_min, 10.0 - 1.0e-3);
     EXPECT_NE(r2.file("GRUVWS"), saved);
+
+    // The example ships the state of the first run beside the second deck, so
+    // that the second run also works on its own.
+    const std::string shipped = test::source_file("examples/restart_chain_2.GRUVWS");
+    EXPECT_EQ(lines_of(shipped).size(), lines.size());
+    auto r3 = test::run_deck({{"GRUVAT", test::source_file("examples/restart_chain_2.gruv")}, {"GRUVWS", shipped}});
+    EXPECT_EQ(r3.status, kExitNormal) << r3.console;
 }
 
 // A heat-only bar of three nodes with a restart file of 20 degrees and an
