@@ -242,17 +242,16 @@ void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32
 }
 
 template <bool Trace>
-void qkoeft_impl(Model& m) {
-    const auto& d = m.ndim;
+void rhs_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
     const auto& p3 = m.par3;
     const auto& ph = m.phys;
     auto& c = m.koef;
     const auto& TA = m.temp.TEMPA;
     const bool konvek = m.inf2.KONVEK == 1;
-    for (int32_t k = 1; k <= d.NZ; ++k) {
+    for (int32_t k = K1; k <= K2; ++k) {
         const float S = ph.SAETT(k);
-        for (int32_t j = 1; j <= d.NY; ++j)
-            for (int32_t i = 1; i <= d.NX; ++i) {
+        for (int32_t j = J1; j <= J2; ++j)
+            for (int32_t i = I1; i <= I2; ++i) {
                 const double stored = static_cast<double>(c.KSPE(i, j, k)) * TA(i, j, k);
                 const int32_t iflg = m.ifld.IFLG(i, j, k);
                 if (iflg == 2 || iflg == 5) {
@@ -385,10 +384,14 @@ void KOEFFT(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2
 
 void QKOEFT(Model& m) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "QKOEFT");
+    heat_right_hand_side(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+}
+
+void heat_right_hand_side(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
     if (m.inf2.IBILD >= 2) {
-        qkoeft_impl<true>(m);
+        rhs_impl<true>(m, I1, J1, K1, I2, J2, K2);
     } else {
-        qkoeft_impl<false>(m);
+        rhs_impl<false>(m, I1, J1, K1, I2, J2, K2);
     }
 }
 

@@ -190,6 +190,14 @@ double line_sweep(Model& m, int32_t N, double omega) {
     return E;
 }
 
+//! Temperature-dependent rock conductivity: the equations follow the new
+//! temperatures after every sweep, storage and right-hand side together.
+void reassemble(Model& m) {
+    const auto& d = m.ndim;
+    KOEFFT(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+    heat_right_hand_side(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+}
+
 }  // namespace
 
 double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K) {
@@ -212,7 +220,7 @@ void ITERAT(Model& m) {
             ++N;
             E = m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, static_cast<double>(omega))
                                   : point_sweep<false>(m, N, nf, static_cast<double>(omega));
-            if (m.inf2.ISTOFF >= 3) KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+            if (m.inf2.ISTOFF >= 3) reassemble(m);
             if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
         } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
         m.par1.FEHLER = static_cast<float>(E);
@@ -238,7 +246,7 @@ void IADITP(Model& m) {
             ++N;
             E = m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, static_cast<double>(omega))
                                   : line_sweep<false>(m, N, static_cast<double>(omega));
-            if (m.inf2.ISTOFF >= 3) KOEFFT(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
+            if (m.inf2.ISTOFF >= 3) reassemble(m);
             if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
         } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
         m.par1.FEHLER = static_cast<float>(E);
