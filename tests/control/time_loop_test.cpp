@@ -1,0 +1,150 @@
+// The time loop: intervals, printout phases, energy switching messages, the
+// steady-state end, and the exit status of each way a run ends.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "state/stop.hpp"
+#include "support/deck_builder.hpp"
+#include "support/test_support.hpp"
+
+namespace gruv {
+namespace {
+
+//! A uniform heat-only bar of three nodes in the short input, at rest.
+std::string bar_deck(test::ControlCards c, double temperature = 10.0) {
+    c.IMODE = 0;
+    c.IEINGA = 0;
+    c.NX = 3;
+    c.NY = 1;
+    c.NZ = 1;
+    c.time_unit = "TAG";
+    c.step_length = 1;
+    test::ShortInput s;
+    s.widths_x = {1.0, 1.0, 1.0};
+    s.layers = {{temperature, 1000.0, 2.5, 2.0, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 0.0, 1}};
+    return c.text() + s.text();
+}
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+//! The elapsed days of every table heading of the listing, in order.
+std::vector<int> heading_days(const std::string& listing) {
+    static const std::regex heading(" Temperaturverteilung nach +([0-9]+) Wochen +([0-9]+) Tagen");
+    std::vector<int> days;
+    for (std::sregex_iterator it(listing.begin(), listing.end(), heading), end; it != end; ++it)
+        days.push_back(std::stoi((*it)[1]) * 7 + std::stoi((*it)[2]));
+    return days;
+}
+
+TEST(TimeLoop, IntervalsComputeWholeIntervalsOnly) {
+    test::ControlCards c;
+    c.NZSCHR = 10;
+    c.NZINT = 3;
+    c.NAUSG = 100;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    EXPECT_FLOAT_EQ(r.model->par1.ZEIT, 9.0f * 86400.0f) << "three intervals of three steps; the tenth is not computed";
+    EXPECT_EQ(count(r.console, "+ Abgelaufene Zeit:"), 9);
+    const std::string l = r.file("LISTE");
+    EXPECT_EQ(count(l, "Energieentzug bzw. Energieeingabe gestoppt"), 2);
+    EXPECT_EQ(count(l, "Energieentzug bzw. Energieeingabe gestartet"), 1);
+    EXPECT_NE(l.find("                GRUVELAN-3D Simulation normal beendet\n                Gesamtrechenzeit:"),
+              std::string::npos)
+        << l;
+}
+
+TEST(TimeLoop, IntervalLongerThanTheRunComputesNothing) {
+    test::ControlCards c;
+    c.NZSCHR = 4;
+    c.NZINT = 5;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    EXPECT_EQ(r.model->par1.ZEIT, 0.0f);
+    EXPECT_EQ(count(r.console, "Abgelaufene Zeit"), 0);
+    EXPECT_EQ(heading_days(r.file("LISTE")), std::vector<int>{0}) << "only the initial state is printed";
+}
+
+TEST(TimeLoop, IntervalEndPrintoutsKeepThePhaseOfThePeriodicOnes) {
+    test::ControlCards c;
+    c.NZSCHR = 21;
+    c.NZINT = 7;
+    c.NAUSG = 5;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    EXPECT_EQ(heading_days(r.file("LISTE")), (std::vector<int>{0, 5, 7, 10, 14, 15, 20, 21}));
+}
+
+TEST(TimeLoop, SingleIntervalEndsWithoutOnOffMessageOrExtraPrintout) {
+    test::ControlCards c;
+    c.NZSCHR = 7;
+    c.NZINT = 7;
+    c.NAUSG = 5;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    const std::string l = r.file("LISTE");
+    EXPECT_EQ(heading_days(l), (std::vector<int>{0, 5})) << "steps 6 and 7 are never printed";
+    EXPECT_EQ(count(l, "Energieentzug"), 0);
+}
+
+TEST(TimeLoop, SteadyStateEndsTheRunEarly) {
+    test::ControlCards c;
+    c.NZSCHR = 50;
+    c.NZINT = 10;
+    c.ISTAT = 1;
+    c.EPST = 1.0e-3;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    EXPECT_FLOAT_EQ(r.model->par1.ZEIT, 86400.0f) << "a bar at rest is steady after the first step";
+    const std::string expected =
+        "\n                Abbruchkriterium NIT = 1 und FEHLER < 0.001000 erfuellt\n"
+        "                Berechnung vorzeitig abgebrochen\n";
+    EXPECT_NE(r.console.find(expected), std::string::npos) << r.console;
+    EXPECT_NE(r.file("LISTE").find(expected), std::string::npos);
+    EXPECT_EQ(heading_days(r.file("LISTE")), (std::vector<int>{0, 1}));
+}
+
+TEST(TimeLoop, IntervalLengthBelowOneIsRejected) {
+    test::ControlCards c;
+    c.NZINT = 0;
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    EXPECT_EQ(r.status, kExitInput);
+    EXPECT_NE(r.console.find("Zeitschritte pro Intervall NZINT =      0 - mindestens 1 erforderlich (Karte 7)"),
+              std::string::npos)
+        << r.console;
+}
+
+TEST(TimeLoop, DeckWithoutFieldInputMayOnlyShowItsCards) {
+    test::ControlCards c;
+    c.IEINGA = -1;
+    c.NZSCHR = 0;
+    auto shown = test::run_deck({{"GRUVAT", c.text()}});
+    EXPECT_EQ(shown.status, kExitNormal) << shown.console;
+    EXPECT_NE(shown.file("LISTE").find("Zusammenfassung der Eingangsparameter"), std::string::npos);
+
+    c.NZSCHR = 5;
+    auto refused = test::run_deck({{"GRUVAT", c.text()}});
+    EXPECT_EQ(refused.status, kExitInput);
+    EXPECT_NE(refused.console.find("Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden"),
+              std::string::npos);
+}
+
+TEST(TimeLoop, GrowingStepsStayFinite) {
+    test::ControlCards c;
+    c.NZSCHR = 40;
+    c.NZINT = 40;
+    c.NAUSG = 100;
+    c.ZFAKT = 1.0e10;  // the step overflows single precision after a few steps
+    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    EXPECT_TRUE(std::isfinite(r.model->par1.DELT));
+    EXPECT_GT(r.model->par1.DELT, 1.0e30f);
+}
+
+}  // namespace
+}  // namespace gruv
