@@ -64,6 +64,10 @@ RunResult run_deck(const std::map<std::string, std::string>& files, std::string_
     r.status = GRUV3D(*r.model, options);
     r.model->io.flush_all();
     r.console = console.str();
+    // The streams above end with this function; the model lives on.
+    static std::ostream discard(nullptr);
+    static std::istream nothing(nullptr);
+    r.model->io.console().attach(discard, nothing, false);
     return r;
 }
 
