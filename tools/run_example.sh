@@ -9,6 +9,7 @@ exe=${2:-$top/build/release/src/gruv3d}
 [ -f "$deck" ] || { echo "Beispieldatei $deck nicht gefunden" >&2; exit 1; }
 [ -x "$exe" ] || { echo "Programm $exe nicht gebaut" >&2; exit 1; }
 deck=$(cd "$(dirname "$deck")" && pwd)/$(basename "$deck")
+exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
 name=$(basename "$deck" .gruv)
 work=$top/scratch/$name
 rm -rf "$work"
