@@ -195,6 +195,15 @@ TEST_F(ShortInputTest, CheckuLinesShowTwiceWhenTheListingIsTheConsole) {
               " Bitte ueberpruefen Sie die Eingabedatei!\n");
 }
 
+TEST_F(ShortInputTest, TraceLinesOfTheRoutinesCalled) {
+    m.inf2.IBILD = 1;
+    run_with(2, 1, short_deck(1, "    0    0    0", k27c,
+                              {"      50.0    1.0E-5    1.0E-5    1.0E-6       0.0      0.01      12.0    1"}, {}));
+    EXPECT_EQ(console(), "                ********* Subroutine KURZIN **********\n"
+                         "                ********* Subroutine GITTER **********\n"
+                         "                ********* Subroutine CHECKU **********\n");
+}
+
 TEST_F(ShortInputTest, KeywordTableOrder) {
     const char* words[] = {"CPGE", "GWNB", "GWVX", "GWVY", "GWVZ", "HTOT", "IFLG", "JFLG", "LEAK", "PHIG", "PHIN",
                            "QUEL", "RHOG", "RNZF", "SPEI", "SOUC", "TRSX", "TRSY", "TRSZ", "TTOT", "TXYZ", "TEMP",
