@@ -337,6 +337,9 @@ double line_sweep(Model& m, int32_t L, float R) {
     if (s.NX != 1) s.lines_x(L);
     if (s.NY != 1) s.lines_y(L);
     if (s.NZ != 1) s.lines_z(L);
+    // A grid of a single node has no line in any direction; it is solved as
+    // a line of one node, or its head would never change.
+    if (s.NX == 1 && s.NY == 1 && s.NZ == 1) s.lines_x(L);
     return s.F;
 }
 

@@ -138,7 +138,7 @@ double literal_line_sweep(Model& m, int32_t L, float R) {
         return static_cast<double>(a(I, J, K) * H(i2, j2, k2));
     };
     int32_t A1, E1, S1, A2, E2, S2;
-    if (d.NX != 1) {
+    if (d.NX != 1 || (d.NY == 1 && d.NZ == 1)) {  // a single node is a line of one
         RICHTG(L, A1, E1, S1, d.NZ, 1);
         for (int32_t K = A1; S1 > 0 ? K <= E1 : K >= E1; K += S1) {
             RICHTG(d.NZ != 1 ? K : L, A2, E2, S2, d.NY, 1);
@@ -361,11 +361,19 @@ TEST_F(OneNode, OneSweepWhenItmaxIsOne) {
     ITERAH(f.m);
     EXPECT_EQ(f.m.inf2.NIT, 1);
     EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 1.5f);
-    f.m.par2.OMEGA = -1.0f;
-    f.m.wpot.WPOT(1, 1, 1) = 0.0f;
-    IADIST(f.m);  // a single node: no line in any direction
+}
+
+// A grid of one node has no line in any direction; the line iteration still
+// solves its equation (as a line of one node) instead of leaving the head
+// unchanged and reporting convergence.
+TEST_F(OneNode, LineIterationSolvesASingleNodeGrid) {
+    f.m.par2.OMEGA = -0.5f;
+    f.m.par2.EPSH = 0.0f;
+    f.m.inf1.ITMAX = 1;
+    IADIST(f.m);
     EXPECT_EQ(f.m.inf2.NIT, 1);
-    EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 0.0f);
+    EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 1.25f);  // half-way from 1 toward 1.5
+    EXPECT_EQ(f.m.par1.FEHLER, 0.25f);
 }
 
 TEST_F(OneNode, ProgressLineAfterEverySweep) {
