@@ -8,6 +8,7 @@
 
 #include "heat/heat.hpp"
 #include "heat/heat_fixture.hpp"
+#include "support/test_support.hpp"
 
 namespace gruv {
 namespace {
@@ -233,6 +234,24 @@ TEST(Flukof, FluidFlagsOfHeatOnlyRuns) {
     EXPECT_FLOAT_EQ(m.koef.FKO(6), 1.0E-3f);
     FLUKOF(m, 2, 1, 1);
     for (int n = 1; n <= 6; ++n) EXPECT_EQ(m.koef.FKO(n), 0.0f);
+}
+
+TEST(Flusfl, FlagTablesOfTheListing) {
+    // Two layers of 12 x 2 nodes: a saturated one with an exchanger and a
+    // dry patch, a partly saturated one with a frozen node; 12 columns make
+    // each row run over into a second line.
+    HeatModel h(12, 2, 2, 2.5f, 4.0f, 1.5f);
+    Model& m = h.m;
+    m.inf1.KONTRL = 3;
+    m.phys.SAETT(2) = 0.6f;
+    for (int k = 1; k <= 2; ++k)
+        for (int j = 1; j <= 2; ++j)
+            for (int i = 1; i <= 12; ++i) m.phys.PHIN(i, j, k) = 0.1f;
+    m.ifld.IFLG(3, 1, 1) = 5;
+    m.phys.PHIN(5, 2, 1) = 0.0f;
+    m.temp.TEMP(11, 2, 2) = 272.0;
+    FLUSFL(m, 1, 1, 1, 12, 2, 2);
+    test::expect_golden(h.text(), "heat/golden/flusfl_flags.txt");
 }
 
 TEST(Flukof, DensityOfPartlyFrozenWater) {

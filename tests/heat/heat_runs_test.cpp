@@ -307,5 +307,49 @@ TEST(HeatRuns, CoupledRunCarriesHeatDownstream) {
     EXPECT_NEAR((x2 - x1) / (8.0 * 86400.0), speed, 0.1 * speed) << x1 << " " << x2;
 }
 
+// -- The example decks --------------------------------------------------------------
+
+//! Every value of the listing lines that start with the given text.
+std::vector<double> listed_values(const std::string& listing, const std::string& head) {
+    std::vector<double> values;
+    const std::regex line(head + " +(\\S+) ");
+    for (std::sregex_iterator it(listing.begin(), listing.end(), line), end; it != end; ++it)
+        values.push_back(std::stod((*it)[1]));
+    return values;
+}
+
+TEST(HeatExamples, BoreholeHeatExchangerInFlowingGroundwater) {
+    auto r = run(test::source_file("examples/borehole_heat_exchanger.gruv"));
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    const auto flux = listed_values(r.file("sonde.lst"), " Waermefluss zum Waermetauscher");
+    ASSERT_EQ(flux.size(), 4u);  // at the start and after 10, 20, 30 days
+    // The exchanger at 0 degC draws heat from the 10 degC ground, less as
+    // the ground around it cools.
+    for (std::size_t n = 1; n < flux.size(); ++n) {
+        EXPECT_GT(flux[n], 0.0);
+        EXPECT_LT(flux[n], flux[n - 1]);
+    }
+    // The groundwater flows toward +X: the cold plume lies downstream.
+    EXPECT_LT(celsius(r, 9, 8, 3), celsius(r, 7, 8, 3));
+    // Symmetric across the flow, to the iteration limit EPST = 0.001 K.
+    EXPECT_NEAR(celsius(r, 9, 7, 3), celsius(r, 9, 9, 3), 1e-3);
+    EXPECT_NEAR(celsius(r, 8, 8, 3), 0.0, 1e-4);
+}
+
+TEST(HeatExamples, FreezingColumn) {
+    auto r = run(test::source_file("examples/freezing_column.gruv"));
+    ASSERT_EQ(r.status, kExitNormal) << r.console;
+    // Cooled from the surface: colder upward, the deepest layers still at the
+    // freezing point of -1 degC below the water table, the column losing heat.
+    for (int k = 2; k <= 10; ++k) EXPECT_LT(celsius(r, 1, 1, k - 1), celsius(r, 1, 1, k)) << k;
+    EXPECT_NEAR(celsius(r, 1, 1, 1), -10.0, 1e-4);
+    EXPECT_GT(celsius(r, 1, 1, 10), -1.2);
+    EXPECT_LT(celsius(r, 1, 1, 5), -1.2);
+    EXPECT_EQ(r.model->temp.TGEF(5), 272.15);
+    const auto balance = listed_values(r.file("saeule.lst"), " Energiebilanz seit Beginn der Simulation:");
+    ASSERT_FALSE(balance.empty());
+    EXPECT_LT(balance.back(), 0.0);
+}
+
 }  // namespace
 }  // namespace gruv
