@@ -6,7 +6,7 @@
 //     ("1 0F8.2" is "10F8.2");
 //   - commas between items may be left out ("(I5I5)", "(A20/)", "1PE11.3");
 //     a comma right before a ')' is accepted;
-//   - a bare X means 1X, a bare L means L1;
+//   - a bare X means 1X, a bare L means L1, a bare H means 1H;
 //   - text after the final ')' is ignored (a format card holds 20 columns,
 //     often a short format followed by blanks or remarks).
 // Errors are reported with the 1-based column of the offending character.
@@ -19,6 +19,14 @@
 namespace gruv {
 
 namespace {
+
+// Widths, positions and repeat counts beyond this are taken for errors: no
+// record comes near it, and it keeps a bad format from asking for huge buffers.
+constexpr int64_t kMaxNumber = 1'000'000;
+// One pass through a format may carry out at most this many descriptors
+// (repeat counts multiplied through the groups), so that a format such as
+// "(1000(1000(1000(X))))" cannot keep a transfer busy for hours.
+constexpr double kMaxPassLength = 1e8;
 
 enum class Tok : uint8_t {
     PosInt,     // unsigned integer > 0
@@ -78,7 +86,7 @@ public:
                 skip_blanks();
                 if (p_ >= s_.size() || !is_digit(s_[p_])) break;
                 v = v * 10 + (s_[p_] - '0');
-                if (v > 1'000'000'000) fail("number too large", t.column);
+                if (v > kMaxNumber) fail("number too large", t.column);
                 ++p_;
             }
             t.value = static_cast<int32_t>(c == '-' ? -v : v);
@@ -202,10 +210,27 @@ public:
         for (std::size_t i = static_cast<std::size_t>(prog_->reversion); i < prog_->items.size(); ++i) {
             if (is_data_edit(prog_->items[i].kind)) prog_->reversion_has_data = true;
         }
+        if (pass_length(0, prog_->items.size()) > kMaxPassLength) lx_.fail("repeat counts too large", open.column);
         return prog;
     }
 
 private:
+    // Descriptors carried out by one pass through items [first, last).
+    double pass_length(std::size_t first, std::size_t last) const {
+        double n = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            const EditDescriptor& e = prog_->items[i];
+            if (e.kind == EditKind::Open) {
+                const auto close = static_cast<std::size_t>(e.n);
+                n += e.repeat * (1 + pass_length(i + 1, close));
+                i = close;
+            } else {
+                n += e.repeat;
+            }
+        }
+        return n;
+    }
+
     EditDescriptor& add(EditKind kind, int32_t column, int32_t repeat = 1) {
         EditDescriptor e;
         e.kind = kind;
@@ -317,9 +342,19 @@ private:
         parse_descriptor(t, repeat, has_repeat, col);
     }
 
+    // kP may be followed directly by F, E, D or G, with or without a repeat
+    // count (1PE11.3, 1P3E12.4); anything else needs a comma, except '/'
+    // and ')'.
     void add_scale(int32_t k, int32_t column) {
         add(EditKind::P, column).n = k;
-        // A data descriptor may follow a scale factor directly: 1PE11.3, 1P3E12.4.
+        const Token t = lx_.next();
+        lx_.unget(t);
+        const bool real_desc =
+            t.tok == Tok::Letter && (t.name == "F" || t.name == "E" || t.name == "D" || t.name == "G");
+        if (!(real_desc || t.tok == Tok::Comma || t.tok == Tok::RParen || t.tok == Tok::Slash || t.tok == Tok::PosInt ||
+              t.tok == Tok::End)) {
+            lx_.fail("a comma is required after the scale factor", t.column);
+        }
     }
 
     int32_t expect_number(bool allow_zero, const char* what) {
@@ -385,6 +420,14 @@ private:
                 e.w = e.kind == EditKind::A ? -1 : 1;
             }
             prog_->items.push_back(e);
+            return;
+        }
+        if (n == "H") {  // H alone: 1H, the next character
+            no_repeat();
+            EditDescriptor& e = add(EditKind::Literal, column);
+            e.text_offset = static_cast<int32_t>(prog_->literals.size());
+            lx_.read_hollerith(prog_->literals, 1, t.column);
+            e.text_length = 1;
             return;
         }
         if (n == "X") {  // X alone: 1X

@@ -29,14 +29,17 @@ namespace {
 
 enum class Blanks : uint8_t { Null, Zero };
 
+// The record being read and the position in it. The position never passes
+// the end of the record: a field or a move to the right stops there (so a
+// later TL counts back from the end of the record, as with gfortran).
 struct InRecord {
     std::string text;
     std::size_t pos = 0;
 
-    //! The next field of up to w characters. A comma ends a numeric field.
+    //! The next field: up to w characters, fewer at the end of the record; a
+    //! comma ends a numeric field early and is passed over.
     std::string_view take(std::size_t w, bool comma_ends) {
-        std::string_view f;
-        if (pos < text.size()) f = std::string_view(text).substr(pos, w);
+        const std::string_view f = std::string_view(text).substr(pos, w);
         if (comma_ends) {
             const std::size_t c = f.find(',');
             if (c != std::string_view::npos) {
@@ -44,9 +47,10 @@ struct InRecord {
                 return f.substr(0, c);
             }
         }
-        pos += w;
+        pos += f.size();
         return f;
     }
+    void move_to(std::size_t p) { pos = p < text.size() ? p : text.size(); }
 };
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -399,8 +403,8 @@ ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std:
         }
         switch (e->kind) {
             case EditKind::X:
-            case EditKind::TR: rec.pos += static_cast<std::size_t>(e->n); break;
-            case EditKind::T: rec.pos = static_cast<std::size_t>(e->n - 1); break;
+            case EditKind::TR: rec.move_to(rec.pos + static_cast<std::size_t>(e->n)); break;
+            case EditKind::T: rec.move_to(static_cast<std::size_t>(e->n - 1)); break;
             case EditKind::TL: rec.pos = rec.pos > static_cast<std::size_t>(e->n) ? rec.pos - static_cast<std::size_t>(e->n) : 0; break;
             case EditKind::Slash:
                 rec.pos = 0;

@@ -109,7 +109,7 @@ void infnan_body(std::string& body, double v, bool plus, int32_t w) {
     }
     const bool neg = std::signbit(v);
     const bool sign = neg || plus;
-    const int32_t nb = w == 0 ? (sign ? 9 : 8) : w;
+    const int32_t nb = w == 0 ? (sign ? 4 : 3) : w;  // F0.d: the short form
     if (nb < 3 || (neg && nb == 3)) {
         body.assign(static_cast<std::size_t>(nb), '*');
         return;
@@ -149,8 +149,8 @@ void write_i(OutRecord& rec, WriterState& st, const EditDescriptor& e, int32_t v
     std::string_view digits(buf, static_cast<std::size_t>(r.ptr - buf));
     const int32_t m = e.d < 0 ? 1 : e.d;
     if (m == 0 && v == 0) {
-        // Iw.0 shows zero as blanks only.
-        put_field(rec, "", e.w);
+        // Iw.0 shows zero as blanks only; I0.0 as one blank.
+        put_field(rec, e.w == 0 ? " " : "", e.w);
         return;
     }
     sign_prefix(body, v < 0, st.plus);
@@ -188,20 +188,20 @@ void f_body(WriterState& st, double v, int32_t w, int32_t d, int32_t k) {
             // 10**m nearest to a, ties to even, written as its digits q.
             const int32_t m = -(d + k);
             std::string_view sd;
-            int32_t x = 0;
+            int32_t x = 0;  // decimal exponent of the leading digit of a
             if (a != 0.0) {
-                scientific_digits(a, 1, st.s.digits, sd, x);
+                // Enough digits that rounding cannot carry into the exponent.
+                scientific_digits(a, 40, st.s.digits, sd, x);
             }
             if (a == 0.0 || x < m - 1) {
                 all = "0";
             } else if (x >= m) {
-                scientific_digits(a, x - m + 1, st.s.digits, sd, x);
+                scientific_digits(a, x - m + 1, st.s.digits, sd, x);  // x grows by one when rounding carries
                 all.append(sd);
                 if (static_cast<int32_t>(sd.size()) < x - m + 1) all.append(static_cast<std::size_t>(x - m + 1) - sd.size(), '0');
             } else {
-                // a < 10**m: it rounds to 10**m when above half of it.
-                scientific_digits(a, 40, st.s.digits, sd, x);
-                bool above_half = x == m - 1 && sd[0] >= '5';
+                // 10**(m-1) <= a < 10**m: it rounds to 10**m when above half of it.
+                bool above_half = sd[0] >= '5';
                 if (above_half && sd[0] == '5') {
                     above_half = sd.find_first_not_of('0', 1) != std::string_view::npos;
                 }
@@ -301,38 +301,89 @@ void e_body(WriterState& st, double v, int32_t w, int32_t d, int32_t e, int32_t 
     body.append(exp_text, exp_len);
 }
 
-// Gw.d, Gw.dEe of a real: the F form F(w-n).(d-s) followed by n blanks when
-// the value rounded to d significant digits lies in [0.1, 10**d), with s the
-// digits before its decimal point and n = 4 (e+2 with Ee); the E form under the
-// scale factor otherwise. The F form ignores the scale factor.
-void g_real(OutRecord& rec, WriterState& st, const EditDescriptor& e, double v) {
+// 10**n as gfortran forms it in the precision of the item: repeated products.
+template <class T>
+T ten_power(int32_t n) {
+    T r = 1;
+    for (int32_t i = 0; i < (n >= 0 ? n : -n); ++i) r *= 10;
+    return n >= 0 ? r : T(1) / r;
+}
+
+// The choice between the F and E forms of G editing, made as gfortran makes
+// it: by comparing the magnitude m with the bounds 0.1*(1-0.5/10**d),
+// 10**d - 0.5 and 10**(s-1)*(1-0.5/10**d), all formed in the precision T of
+// the item. (Exact rounding of m would decide differently where m is the
+// item-precision image of a bound, e.g. 9.995 under G10.3.) Returns 0 for the
+// E form, otherwise s+1 where s is the number of digits before the point.
+template <class T>
+int32_t g_form(T m, int32_t d) {
+    const T r = T(0.5);
+    const T exp_d = ten_power<T>(d);
+    const T r_sc = 1 - r / exp_d;
+    const auto low_bound = static_cast<T>(0.1 * static_cast<double>(r_sc));
+    if (d == 0 || m < low_bound || r >= exp_d - m) return 0;
+    // Binary search of the decade, as in gfortran's run-time library.
+    int32_t low = 0;
+    int32_t high = d + 1;
+    int32_t lbound = 0;
+    int32_t ubound = d + 1;
+    int32_t mid = 0;
+    while (low <= high) {
+        mid = (low + high) / 2;
+        const T bound = ten_power<T>(mid - 1) * r_sc;
+        if (m < bound) {
+            ubound = mid;
+            if (ubound == lbound + 1) break;
+            high = mid - 1;
+        } else if (m > bound) {
+            lbound = mid;
+            if (ubound == lbound + 1) {
+                ++mid;
+                break;
+            }
+            low = mid + 1;
+        } else {
+            ++mid;
+            break;
+        }
+    }
+    return mid;
+}
+
+// Gw.d, Gw.dEe of a real: the F form F(w-n).(d-s) followed by n blanks
+// (n = 4, or e+2 with Ee; at most w-1) when the value is at least about 0.1
+// and below 10**d, s being the digits before its decimal point, or zero; the
+// E form under the scale factor otherwise. The F form ignores the scale
+// factor; when it does not fit, the whole field is asterisks.
+void g_real(OutRecord& rec, WriterState& st, const EditDescriptor& e, double v, bool single) {
     if (!std::isfinite(v)) {
         infnan_body(st.s.body, v, st.plus, e.w);
         put_field(rec, st.s.body, e.w);
         return;
     }
-    const int32_t n = e.e < 0 ? 4 : e.e + 2;
     const double a = std::fabs(v);
-    int32_t s = -1;  // digits before the decimal point in the F form; -1: use the E form
-    if (e.d == 0) {
-        s = -1;
-    } else if (a == 0.0) {
-        s = 1;
+    int32_t decimals = -1;  // of the F form; -1: the E form
+    if (a == 0.0) {
+        if (e.d > 0) decimals = e.d - 1;
     } else {
-        std::string_view digits;
-        int32_t x = 0;
-        scientific_digits(a, e.d, st.s.digits, digits, x);
-        if (x >= -1 && x < e.d) s = x + 1;
+        const int32_t mid = single ? g_form(static_cast<float>(a), e.d) : g_form(a, e.d);
+        if (mid > 0) decimals = e.d + 1 - mid;
     }
-    if (s < 0) {
+    if (decimals < 0) {
         e_body(st, v, e.w, e.d, e.e, st.scale, 'E');
         put_field(rec, st.s.body, e.w);
         return;
     }
+    int32_t n = e.e < 0 ? 4 : e.e + 2;
+    if (n >= e.w) n = e.w - 1;
     const int32_t fw = e.w - n;
-    f_body(st, v, fw, e.d - s, 0);
-    put_field(rec, st.s.body, fw);
-    rec.put_fill(' ', static_cast<std::size_t>(n));
+    f_body(st, v, fw, decimals, 0);
+    if (st.s.body.size() <= static_cast<std::size_t>(fw)) {
+        put_field(rec, st.s.body, fw);
+        rec.put_fill(' ', static_cast<std::size_t>(n));
+    } else {
+        rec.put_fill('*', static_cast<std::size_t>(e.w));
+    }
 }
 
 // Aw and A: a shorter text is right-aligned, a longer one cut to its first w
@@ -435,7 +486,7 @@ void write_item(OutRecord& rec, WriterState& st, const FormatProgram& f, const E
             return;
         case EditKind::G:
             if (real) {
-                g_real(rec, st, e, v.r);
+                g_real(rec, st, e, v.r, v.type == OutItem::Type::Real4);
             } else if (v.type == OutItem::Type::Int) {
                 EditDescriptor iw = e;  // Gw.d of an integer is Iw
                 iw.d = -1;

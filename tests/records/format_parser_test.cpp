@@ -155,6 +155,9 @@ TEST(FormatParser, ErrorsCarryTheColumn) {
     EXPECT_EQ(error_column("(I5,#)"), 5);
     EXPECT_EQ(error_column("(5Habc)"), 3);        // Hollerith runs past the end
     EXPECT_EQ(error_column("(2(I5)"), 7);
+    EXPECT_EQ(error_column("(I1000001)"), 3);    // absurd numbers
+    EXPECT_EQ(error_column(" (1000(1000(1000(X))))"), 2);  // absurd amount of work
+    EXPECT_EQ(error_column("(100(100(100(X))))"), 0);
     std::string deep(40, '(');
     deep += "I5";
     deep += std::string(40, ')');

@@ -143,6 +143,18 @@ TEST(RecordReader, PositioningOnInput) {
     EXPECT_EQ(c, 78);
 }
 
+TEST(RecordReader, ThePositionStopsAtTheEndOfTheRecord) {
+    // A field that meets the end of the record, or a move past it, leaves
+    // the position at the end; TL then counts back from there.
+    std::string a(6, '?');
+    std::string b(8, '?');
+    ASSERT_EQ(read_lines({"521dmj"}, "(A6,A6,TL3,A5)", a, a, b), ReadOutcome::Ok);
+    EXPECT_EQ(b, "dmj     ");
+    int32_t i = 0;
+    ASSERT_EQ(read_lines({"1234"}, "(10X,TL2,I2)", i), ReadOutcome::Ok);
+    EXPECT_EQ(i, 34);
+}
+
 TEST(RecordReader, SlashesAndReversionTakeNewRecords) {
     int32_t v[5] = {};
     Lines src({"  1  2", "  3  4", "  5", "unused"});

@@ -43,6 +43,7 @@ TEST(RecordWriter, IntegerFields) {
     EXPECT_EQ(line("(I3)", -99), "-99");
     EXPECT_EQ(line("(I2)", -99), "**");
     EXPECT_EQ(line("(I0)", -123), "-123");
+    EXPECT_EQ(line("(I0.0)", 0), " ");
     EXPECT_EQ(line("(I11)", std::numeric_limits<int32_t>::min()), "-2147483648");
     EXPECT_EQ(line("(SP,I4,SS,I4)", 5, 5), "  +5   5");
 }
@@ -97,6 +98,10 @@ TEST(RecordWriter, ScaleFactorHoldsForTheRestOfTheFormat) {
     // 0P ends it.
     EXPECT_EQ(line("(1P,E10.3,F8.3,0P,E10.3)", 12.5, 1.5, 12.5), " 1.250E+01  15.000 0.125E+02");
     EXPECT_THROW(line("(E10.0)", 1.0), std::logic_error);  // k=0 and d=0 has no digit to show
+    EXPECT_EQ(line("(1PE10.0)", 123.0), "    1.E+02");
+    // A negative scale factor can put the rounding place left of the point.
+    EXPECT_EQ(line("(-2PF8.0)", 9752.113), "     98.");
+    EXPECT_EQ(line("(-1PF6.0)", 95.0f), "   10.");
 }
 
 TEST(RecordWriter, GeneralEditing) {
@@ -111,6 +116,16 @@ TEST(RecordWriter, GeneralEditing) {
     EXPECT_EQ(line("(G12.4)", 123), "         123");
     EXPECT_EQ(line("(G12.4)", "abc"), "         abc");
     EXPECT_EQ(line("(G15.7)", 0.1f), "  0.1000000    ");
+    EXPECT_EQ(line("(G5.1)", 0.0), "*****");            // F form too wide: the whole field
+    EXPECT_EQ(line("(G10.2E3)", 5.0), "  5.0     ");    // n = e+2 blanks
+}
+
+TEST(RecordWriter, GeneralEditingChoosesTheFormInTheItemsPrecision) {
+    // The F/E bounds are formed in the precision of the item: 9.995 as a
+    // REAL*4 equals the single-precision bound 10*(1-0.0005) and goes to the
+    // next decade, while as a REAL*8 it stays below the double bound.
+    EXPECT_EQ(line("(G10.3)", 9.995f), "  10.0    ");
+    EXPECT_EQ(line("(G10.3)", 9.995), "  9.99    ");
 }
 
 TEST(RecordWriter, InfinityAndNaN) {
@@ -125,6 +140,7 @@ TEST(RecordWriter, InfinityAndNaN) {
     EXPECT_EQ(line("(E12.4)", -inf), "   -Infinity");
     EXPECT_EQ(line("(F2.0)", nan), "**");
     EXPECT_EQ(line("(G10.3)", nan), "       NaN");
+    EXPECT_EQ(line("(F0.3)", -inf), "-Inf");
 }
 
 TEST(RecordWriter, Characters) {
