@@ -20,9 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 
 struct RestartFixture {
-    std::unique_ptr<Model> m = std::make_unique<Model>();
+    // The streams outlive the model, whose units flush the console on destruction.
     std::ostringstream console;
     std::istringstream keys;
+    std::unique_ptr<Model> m = std::make_unique<Model>();
 
     RestartFixture(int nx, int ny, int nz, int imode) {
         m->io.console().attach(console, keys, false);

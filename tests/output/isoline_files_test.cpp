@@ -21,9 +21,10 @@ using test::read_file;
 //! A model with a small grid and fields whose values tell where they come
 //! from: T = I + J/10 + K/100 degrees Celsius, head = 100 + I + J/10 + K/100 m.
 struct IsoFixture {
-    std::unique_ptr<Model> m = std::make_unique<Model>();
+    // The streams outlive the model, whose units flush the console on destruction.
     std::ostringstream console;
     std::istringstream keys;
+    std::unique_ptr<Model> m = std::make_unique<Model>();
 
     IsoFixture(int nx, int ny, int nz, int imode) {
         m->io.console().attach(console, keys, false);

@@ -16,9 +16,10 @@ namespace {
 //! A 4 x 3 x 2 grid with T = I + J/10 + K/100 degrees Celsius and heads
 //! 200 + the same, so every printed value names its node.
 struct ObsFixture {
-    std::unique_ptr<Model> m = std::make_unique<Model>();
+    // The streams outlive the model, whose units flush the console on destruction.
     std::ostringstream console;
     std::istringstream keys;
+    std::unique_ptr<Model> m = std::make_unique<Model>();
     test::ScratchDir dir{"obs"};
 
     ObsFixture(int imode, int nodes) {
