@@ -71,7 +71,8 @@ struct Scratch {
 // decimal point, ties to even: its integer digits without leading zeros (empty
 // for zero) and exactly `frac` fraction digits.
 void fixed_digits(double a, int32_t frac, std::string& buf, std::string_view& int_part, std::string_view& frac_part) {
-    buf.resize(static_cast<std::size_t>(frac) + 330);
+    const std::size_t need = static_cast<std::size_t>(frac) + 330;  // 309 integer digits at most
+    if (buf.size() < need) buf.resize(need);
     const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::fixed, frac);
     std::string_view s(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
     const std::size_t dot = s.find('.');
@@ -83,7 +84,8 @@ void fixed_digits(double a, int32_t frac, std::string& buf, std::string_view& in
 // The exact value of a (finite, > 0) rounded to `sig` significant digits, ties
 // to even: the digits and the decimal exponent of the first one.
 void scientific_digits(double a, int32_t sig, std::string& buf, std::string_view& digits, int32_t& exponent) {
-    buf.resize(static_cast<std::size_t>(sig) + 16);
+    const std::size_t need = static_cast<std::size_t>(sig) + 16;
+    if (buf.size() < need) buf.resize(need);
     const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::scientific, sig - 1);
     // "d.ddde+xx" or "de+xx" when sig is 1: pack the digits together.
     std::size_t n = 0;
@@ -127,8 +129,14 @@ void infnan_body(std::string& body, double v, bool plus, int32_t w) {
 struct WriterState {
     int32_t scale = 0;  // k of the last kP
     bool plus = false;  // SP in effect
-    Scratch s;
+    Scratch& s;
 };
+
+// The scratch strings of this thread, kept from write to write.
+Scratch& thread_scratch() {
+    thread_local Scratch s;
+    return s;
+}
 
 void sign_prefix(std::string& body, bool neg, bool plus) {
     if (neg) {
@@ -194,7 +202,7 @@ void f_body(WriterState& st, double v, int32_t w, int32_t d, int32_t k) {
                 scientific_digits(a, 40, st.s.digits, sd, x);
             }
             if (a == 0.0 || x < m - 1) {
-                all = "0";
+                all.push_back('0');
             } else if (x >= m) {
                 scientific_digits(a, x - m + 1, st.s.digits, sd, x);  // x grows by one when rounding carries
                 all.append(sd);
@@ -205,7 +213,7 @@ void f_body(WriterState& st, double v, int32_t w, int32_t d, int32_t k) {
                 if (above_half && sd[0] == '5') {
                     above_half = sd.find_first_not_of('0', 1) != std::string_view::npos;
                 }
-                all = above_half ? "1" : "0";
+                all.push_back(above_half ? '1' : '0');
             }
         }
         // `all` holds the scaled value times 10**d.
@@ -514,7 +522,7 @@ void write_item(OutRecord& rec, WriterState& st, const FormatProgram& f, const E
 
 void write_records(RecordSink& sink, const FormatProgram& format, std::span<const OutItem> items) {
     OutRecord rec;
-    WriterState st;
+    WriterState st{0, false, thread_scratch()};
     OutList list(items);
     FormatWalker walk(format);
     for (;;) {
