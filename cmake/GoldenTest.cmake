@@ -1,21 +1,27 @@
-# add_golden_test(NAME <name> CASE <dir> [ARGS ...] [STDIN <file>] [EXIT_CODE <n>])
+# add_golden_test(NAME <name> CASE <dir> [DECK <deck>] [ARGS ...] [STDIN <file>] [EXIT_CODE <n>])
 #
-# Runs gruv3d in a fresh scratch directory holding a copy of the files of
-# <dir>/input, then compares every file of <dir>/expected byte for byte with
-# the file of the same name that the run left behind ("stdout" stands for the
-# console output). Lines with the computing time are masked on both sides.
+# Runs gruv3d in a fresh scratch directory and compares every file of
+# <dir>/expected byte for byte with the file of the same name that the run
+# left behind ("stdout" stands for the console output). The directory starts
+# with a copy of the files of <dir>/input, or, with DECK, with the deck as
+# "GRUVAT" and the files beside it named <deck>.<file> as <file> (the layout
+# of examples/). Lines with the computing time are masked on both sides.
 # Set GRUV_UPDATE_GOLDEN=1 in the environment to rewrite the expected files
 # from the run (a deliberate act: review the diff before committing).
 function(add_golden_test)
-  cmake_parse_arguments(G "" "NAME;CASE;STDIN;EXIT_CODE" "ARGS" ${ARGN})
+  cmake_parse_arguments(G "" "NAME;CASE;DECK;STDIN;EXIT_CODE" "ARGS" ${ARGN})
   if(NOT G_EXIT_CODE)
     set(G_EXIT_CODE 0)
   endif()
-  set(case_dir ${CMAKE_CURRENT_SOURCE_DIR}/${G_CASE})
+  set(deck "")
+  if(G_DECK)
+    set(deck ${PROJECT_SOURCE_DIR}/${G_DECK})
+  endif()
   add_test(NAME golden_${G_NAME}
     COMMAND ${CMAKE_COMMAND}
       -DGRUV3D=$<TARGET_FILE:gruv3d>
-      -DCASE_DIR=${case_dir}
+      -DCASE_DIR=${CMAKE_CURRENT_SOURCE_DIR}/${G_CASE}
+      -DDECK=${deck}
       -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/work/${G_NAME}
       "-DARGS=${G_ARGS}"
       -DSTDIN=${G_STDIN}
