@@ -289,7 +289,8 @@ void numeric_write_cases(Gen& g, std::vector<Case>& cases) {
                 // keep exponents of three digits away from Ee fields with
                 // e < 3.
                 bool short_exponent = false;
-                for (const auto& e : parse_format(fmt)->items) short_exponent |= e.e > 0 && e.e < 3;
+                const auto parsed = parse_format(fmt);
+                for (const auto& e : parsed->items) short_exponent |= e.e > 0 && e.e < 3;
                 if (short_exponent && std::fabs(v) < 1e-98 && v != 0.0) v = 1.0 / 3.0;
                 c.r8.push_back(v);
             }
