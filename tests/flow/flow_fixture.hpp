@@ -14,10 +14,11 @@
 namespace gruv::test {
 
 struct FlowModel {
-    std::unique_ptr<Model> owner = std::make_unique<Model>();
-    Model& m = *owner;
+    // The streams outlive the model, whose units flush into them at its end.
     std::ostringstream console;
     std::istringstream keyboard;
+    std::unique_ptr<Model> owner = std::make_unique<Model>();
+    Model& m = *owner;
 
     //! NX x NY x NZ cells of dx x dy x dz metres below a ground surface at
     //! hgok; conductivity kf in every direction, heads h0, storage s.
