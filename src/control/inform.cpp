@@ -309,6 +309,8 @@ void INFORM(Model& m, const RunOptions& options) {
               i2.IAENDR);
     if (i1.KNLAGE != 0 && i1.KNLAGE != 1)
         deck.reject("Gitterkonvention KNLAGE = " + std::to_string(i1.KNLAGE) + " nicht erlaubt (nur 0 oder 1)");
+    if (i1.IRICHT != 0 && i1.IRICHT != 1)
+        deck.reject("Iterationsrichtung IRICHT = " + std::to_string(i1.IRICHT) + " nicht erlaubt (nur 0 oder 1)");
     if (i2.ISTOFF < 0 || i2.ISTOFF > 5)
         deck.reject("Stoffdatenoption ISTOFF = " + std::to_string(i2.ISTOFF) + " nicht erlaubt (nur 0 bis 5)");
 
@@ -335,6 +337,9 @@ void INFORM(Model& m, const RunOptions& options) {
     if (i4.IMODE < 0 || i4.IMODE > 2)
         deck.reject("Rechenmodus IMODE = " + std::to_string(i4.IMODE) + " nicht erlaubt (nur 0, 1 oder 2)");
     if (p2.ALFA < 0.0f && i4.IMODE != 0) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
+    // The viscosity follows the temperatures, which a flow-only run does not have.
+    if (m.inf5.IVISK == 1 && i4.IMODE == 2)
+        deck.reject("Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2");
     if (i4.IMODE != 2) {
         // Heat-transport values of card 11 that have no meaning outside their range.
         deck.label = "11 ";

@@ -343,6 +343,12 @@ TEST(CardFailures, ValuesThatWouldBreakTheRunAreRejectedWithTheirCard) {
          },
          "max. Aenderung des Eisanteils DWAN darf nicht negativ sein in Karte 11b"},
         {[](ControlCards& c) { c.IMODE = 3; }, "Rechenmodus IMODE = 3 nicht erlaubt (nur 0, 1 oder 2) in Karte 13 "},
+        {[](ControlCards& c) { c.IRICHT = 2; }, "Iterationsrichtung IRICHT = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 "},
+        {[](ControlCards& c) {
+             c.IMODE = 2;
+             c.IVISK = 1;
+         },
+         "Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2 in Karte 13 "},
         {[](ControlCards& c) {
              c.KONVEK = 1;
              c.ISCHEM = 6;
