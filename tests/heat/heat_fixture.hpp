@@ -1,54 +1,19 @@
 // A small model prepared directly in the state, for the kernels of the heat
-// transport: a uniform block-centred grid, one rock, water properties of the
-// default material data, the console captured in a string.
+// transport: a uniform grid, one rock, the default material data.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <sstream>
-#include <string>
 
 #include "state/model.hpp"
+#include "support/grid_model.hpp"
 
 namespace gruv::test {
 
-struct HeatModel {
-    std::unique_ptr<Model> owner = std::make_unique<Model>();
-    Model& m = *owner;
-    std::ostringstream console;
-    std::istringstream keyboard;
-
+struct HeatModel : CapturedModel {
     //! NX x NY x NZ cells of dx x dy x dz metres, nodes at the cell centres.
     HeatModel(int nx, int ny, int nz, float dx = 1.0f, float dy = 1.0f, float dz = 1.0f) {
-        m.io.console().attach(console, keyboard, false);
-        auto& d = m.ndim;
-        d.NX = nx;
-        d.NY = ny;
-        d.NZ = nz;
-        d.NX1 = nx - 1;
-        d.NY1 = ny - 1;
-        d.NZ1 = nz - 1;
-        auto& g = m.gitt;
-        for (int i = 1; i <= nx; ++i) {
-            g.ZBRX(i) = dx;
-            g.KABX(i) = dx;
-            g.ABXU(i) = g.ABXO(i) = 0.5f * dx;
-            g.GEWX(i) = 0.5f;
-            g.KORX(i) = (static_cast<float>(i) - 0.5f) * dx;
-        }
-        for (int j = 1; j <= ny; ++j) {
-            g.ZBRY(j) = dy;
-            g.KABY(j) = dy;
-            g.ABYU(j) = g.ABYO(j) = 0.5f * dy;
-            g.GEWY(j) = 0.5f;
-            g.KORY(j) = (static_cast<float>(j) - 0.5f) * dy;
-        }
+        set_uniform_grid(m, nx, ny, nz, dx, dy, dz);
         for (int k = 1; k <= nz; ++k) {
-            g.ZBRZ(k) = dz;
-            g.KABZ(k) = dz;
-            g.ABZU(k) = g.ABZO(k) = 0.5f * dz;
-            g.GEWZ(k) = 0.5f;
-            g.KORZ(k) = (static_cast<float>(k) - 0.5f) * dz;
             m.phys.SAETT(k) = 1.0f;
             m.temp.TGEF(k) = 273.15;
         }
@@ -82,7 +47,6 @@ struct HeatModel {
         for (int k = 1; k <= nz; ++k)
             for (int j = 1; j <= ny; ++j)
                 for (int i = 1; i <= nx; ++i) {
-                    g.ZVOL(i, j, k) = g.ZBRX(i) * g.ZBRY(j) * g.ZBRZ(k);
                     m.phys.CPGE(i, j, k) = 1000.0f;
                     m.phys.RHOG(i, j, k) = 2500.0f;
                     m.phys.WLKG(i, j, k) = 2.5f;
@@ -92,12 +56,6 @@ struct HeatModel {
                     m.temp.TEMP(i, j, k) = 283.15;
                     m.temp.TEMPA(i, j, k) = 283.15;
                 }
-    }
-
-    //! Everything written to the console so far (the open line ended).
-    std::string text() {
-        m.io.console().flush();
-        return console.str();
     }
 };
 
