@@ -102,9 +102,12 @@ void OMEGAT(Model& m, double ERR, float& OM, float& AL) {
     static const FormatProgram& change_values = fixed_format(
         "(' OMEGA - Wert wurde auf ',F4.2,' geaendert',/,' Wichtungsfaktor ALFA wurde auf ',F4.2,' geaendert')");
     static constexpr std::string_view question = " Werden neue Werte fuer OMEGA und ALFA gewuenscht?  (J/N)  ==> ";
-    // Both value prompts start in column 16.
-    static constexpr std::string_view omega_prompt = "               Bitte neuen Wert fuer OMEGA eingeben ==>  ";
-    static constexpr std::string_view alfa_prompt = "               Bitte neuen Wert fuer ALFA eingeben  ==>  ";
+    // The value prompts leave the cursor behind their text, so they are laid
+    // out once as records and written without a line end.
+    static const std::string omega_prompt =
+        format_records(fixed_format("(T16,' Bitte neuen Wert fuer OMEGA eingeben ==>  ')"), {}).front();
+    static const std::string alfa_prompt =
+        format_records(fixed_format("(T16,' Bitte neuen Wert fuer ALFA eingeben  ==>  ')"), {}).front();
 
     const std::string_view name = m.inf2.IAENDR == 1 ? "Temperatur" : "Stroemungs";
     if (m.inf2.IBILD >= 1) ROUTIN(m, "OMEGAT");

@@ -474,8 +474,9 @@ struct Dialogue : ::testing::Test {
         f.build();
     }
     static constexpr const char* question = " Werden neue Werte fuer OMEGA und ALFA gewuenscht?  (J/N)  ==> ";
-    static constexpr const char* omega_prompt = "               Bitte neuen Wert fuer OMEGA eingeben ==>  ";
-    static constexpr const char* alfa_prompt = "               Bitte neuen Wert fuer ALFA eingeben  ==>  ";
+    // T16 puts the leading blank of the prompt text in column 16.
+    static constexpr const char* omega_prompt = "                Bitte neuen Wert fuer OMEGA eingeben ==>  ";
+    static constexpr const char* alfa_prompt = "                Bitte neuen Wert fuer ALFA eingeben  ==>  ";
 };
 
 TEST_F(Dialogue, DeclinedOfferIsRecordedAndNotRepeated) {
@@ -520,8 +521,8 @@ TEST_F(Dialogue, NewFactorsRestartTheSolveFromThePreviousHeads) {
     EXPECT_EQ(f.m.inf2.IAENDR, 1);
     const std::string text = f.text();
     EXPECT_EQ(count(text, question), 3);
-    EXPECT_EQ(count(text, omega_prompt), 4);
-    EXPECT_EQ(count(text, alfa_prompt), 2);
+    EXPECT_EQ(count(text, std::string("\n") + omega_prompt), 4);
+    EXPECT_EQ(count(text, std::string("\n") + alfa_prompt), 2);
     EXPECT_EQ(count(text, " OMEGA - Wert wurde auf 1.50 geaendert"), 1);
     EXPECT_EQ(count(text, " Wichtungsfaktor ALFA wurde auf 0.50 geaendert"), 1);
 
