@@ -53,24 +53,19 @@ inline void with_flag(bool flag, F&& f) {
     }
 }
 
-void write_progress(Model& m, float F) {
-    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
-    write(m.io.console(), f, m.inf2.NIT, F);
-}
-
+//! The progress line after a sweep; a single-precision error prints the same
+//! digits widened to double.
 void write_progress(Model& m, double F) {
     static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
     write(m.io.console(), f, m.inf2.NIT, F);
 }
 
-// ----------------------------------------------------------- point iteration
-
-//! The state one point sweep works on, bound once per sweep.
-struct PointSweep {
+//! The heads and the node equations as the sweeps see them: plain pointers
+//! into the node arrays, bound once per sweep.
+struct FlowEquation {
     Model& m;
     int32_t NX, NY, NZ;
     float* H;
-    const float* HA;
     const float* KOXM;
     const float* KOXP;
     const float* KOYM;
@@ -79,19 +74,13 @@ struct PointSweep {
     const float* KOZP;
     const float* KDIA;
     const float* RSEI;
-    const int32_t* JFLG;
-    float ALFA;   // weight of the current head of a neighbour
-    float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
-    float OM;     // relaxation factor
-    float F;      // largest head change of the sweep
 
-    PointSweep(Model& model, float om)
+    explicit FlowEquation(Model& model)
         : m(model),
           NX(model.ndim.NX),
           NY(model.ndim.NY),
           NZ(model.ndim.NZ),
           H(model.wpot.WPOT.data()),
-          HA(model.wpot.WPOTA.data()),
           KOXM(model.koef.KOXM.data()),
           KOXP(model.koef.KOXP.data()),
           KOYM(model.koef.KOYM.data()),
@@ -99,7 +88,23 @@ struct PointSweep {
           KOZM(model.koef.KOZM.data()),
           KOZP(model.koef.KOZP.data()),
           KDIA(model.koef.KDIA.data()),
-          RSEI(model.koef.RSEI.data()),
+          RSEI(model.koef.RSEI.data()) {}
+};
+
+// ----------------------------------------------------------- point iteration
+
+//! The state one point sweep works on.
+struct PointSweep : FlowEquation {
+    const float* HA;
+    const int32_t* JFLG;
+    float ALFA;   // weight of the current head of a neighbour
+    float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
+    float OM;     // relaxation factor
+    float F;      // largest head change of the sweep
+
+    PointSweep(Model& model, float om)
+        : FlowEquation(model),
+          HA(model.wpot.WPOTA.data()),
           JFLG(model.ifld.JFLG.data()),
           ALFA(model.par2.ALFA),
           ALFA1(1.0f - model.par2.ALFA),
@@ -221,39 +226,13 @@ void fill_line(IADI& t, const GridLine& g, const float* H, const float* KDIA, co
 }
 
 //! The state one line sweep works on.
-struct LineSweep {
-    Model& m;
-    int32_t NX, NY, NZ;
-    float* H;
-    const float* KOXM;
-    const float* KOXP;
-    const float* KOYM;
-    const float* KOYP;
-    const float* KOZM;
-    const float* KOZP;
-    const float* KDIA;
-    const float* RSEI;
+struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
     double F;  // largest head change of the sweep
     const LayerTops& tops;
 
     LineSweep(Model& model, float r, const LayerTops& layer_tops)
-        : m(model),
-          NX(model.ndim.NX),
-          NY(model.ndim.NY),
-          NZ(model.ndim.NZ),
-          H(model.wpot.WPOT.data()),
-          KOXM(model.koef.KOXM.data()),
-          KOXP(model.koef.KOXP.data()),
-          KOYM(model.koef.KOYM.data()),
-          KOYP(model.koef.KOYP.data()),
-          KOZM(model.koef.KOZM.data()),
-          KOZP(model.koef.KOZP.data()),
-          KDIA(model.koef.KDIA.data()),
-          RSEI(model.koef.RSEI.data()),
-          R(static_cast<double>(r)),
-          F(0.0),
-          tops(layer_tops) {}
+        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
 
     //! Builds and solves the line, then relaxes its heads. The node of line
     //! position n is (I0 + n*DI, J0 + n*DJ, K0 + n*DK), n = 0..N-1.
@@ -363,7 +342,7 @@ void ITERAH(Model& m) {
             ++m.inf2.NIT;
             ++L;
             F = point_sweep(m, L, OM);
-            if (m.inf2.IBILD >= 1) write_progress(m, F);
+            if (m.inf2.IBILD >= 1) write_progress(m, static_cast<double>(F));
         } while (m.inf2.NIT < m.inf1.ITMAX && F > m.par2.EPSH);
         m.par1.FEHLER = F;
 

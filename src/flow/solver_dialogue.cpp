@@ -91,6 +91,14 @@ void ask_factor(ConsoleUnit& console, std::string_view prompt, float& value, Val
     }
 }
 
+//! Puts the values of the previous time step back into the current field.
+template <class T>
+void restore_previous(NodeArray<T>& current, const NodeArray<T>& previous, const NDIM& d) {
+    for (int32_t K = 1; K <= d.NZ; ++K)
+        for (int32_t J = 1; J <= d.NY; ++J)
+            for (int32_t I = 1; I <= d.NX; ++I) current(I, J, K) = previous(I, J, K);
+}
+
 }  // namespace
 
 void OMEGAT(Model& m, double ERR, float& OM, float& AL) {
@@ -140,18 +148,14 @@ void OMEGAT(Model& m, double ERR, float& OM, float& AL) {
     ask_factor(console, omega_prompt, OM, [](float v) { return v > 0.0f && v < 2.0f; });
     ask_factor(console, alfa_prompt, AL, [](float v) { return v >= 0.0f && v <= 1.0f; });
 
-    const auto& d = m.ndim;
+    // The solve is repeated from the values of the previous time step.
     if (m.inf2.IAENDR == 1) {
-        for (int32_t K = 1; K <= d.NZ; ++K)
-            for (int32_t J = 1; J <= d.NY; ++J)
-                for (int32_t I = 1; I <= d.NX; ++I) m.temp.TEMP(I, J, K) = m.temp.TEMPA(I, J, K);
+        restore_previous(m.temp.TEMP, m.temp.TEMPA, m.ndim);
         m.par1.OMEGT = OM;
         m.par1.ALFAT = AL;
     }
     if (m.inf2.IAENDR == 2) {
-        for (int32_t K = 1; K <= d.NZ; ++K)
-            for (int32_t J = 1; J <= d.NY; ++J)
-                for (int32_t I = 1; I <= d.NX; ++I) m.wpot.WPOT(I, J, K) = m.wpot.WPOTA(I, J, K);
+        restore_previous(m.wpot.WPOT, m.wpot.WPOTA, m.ndim);
         m.par2.OMEGA = OM;
         m.par2.ALFA = AL;
     }

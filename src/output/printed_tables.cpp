@@ -15,93 +15,95 @@ namespace gruv {
 
 namespace {
 
-//! One section through the grid: which one, where, and along which axes.
+//! One section through the grid, in the order X-Z, Y-Z, X-Y.
 enum class Section { XZ, YZ, XY };
+constexpr Section kSections[3] = {Section::XZ, Section::YZ, Section::XY};
 
-//! Row I,J,K of node n along the horizontal axis of a section row.
-struct SectionRow {
-    int32_t I0, J0, K0;  // first node of the row
-    int32_t DI, DJ;      // step along the row
-    int32_t count;       // values in the row
+//! Where a section lies and how its rows run: the selected index (0 when the
+//! section is switched off), the coordinate of its plane, the coordinates
+//! along its horizontal axis, and the nodes of row r (I0 + v*DI, J0 + v*DJ,
+//! K0 for v = 0..count-1) with the row's coordinate.
+struct SectionPlan {
+    int32_t index = 0;
+    float coordinate = 0.0f;
+    const float* axis = nullptr;
+    int32_t count = 0;  // values per row (length of the horizontal axis)
+    int32_t rows = 0;
 };
 
-//! The selected index of a section, or 0 when the section is switched off.
-int32_t section_index(const Model& m, Section s) {
+struct SectionRow {
+    int32_t I0, J0, K0, DI, DJ;
+};
+
+SectionPlan plan_section(const Model& m, Section s) {
     const auto& d = m.ndim;
     const auto& p = m.ipro;
+    const auto& g = m.gitt;
+    SectionPlan plan;
     switch (s) {
-        case Section::XZ: return (p.ISCHY >= 1 && p.ISCHY <= d.NY) ? p.ISCHY : 0;
-        case Section::YZ: return (p.ISCHX >= 1 && p.ISCHX <= d.NX) ? p.ISCHX : 0;
-        case Section::XY: return (p.ISCHZ >= 1 && p.ISCHZ <= d.NZ) ? p.ISCHZ : 0;
+        case Section::XZ:
+            if (p.ISCHY >= 1 && p.ISCHY <= d.NY) plan = {p.ISCHY, g.KORY(p.ISCHY), g.KORX.data(), d.NX, d.NZ};
+            break;
+        case Section::YZ:
+            if (p.ISCHX >= 1 && p.ISCHX <= d.NX) plan = {p.ISCHX, g.KORX(p.ISCHX), g.KORY.data(), d.NY, d.NZ};
+            break;
+        case Section::XY:
+            if (p.ISCHZ >= 1 && p.ISCHZ <= d.NZ) plan = {p.ISCHZ, g.KORZ(p.ISCHZ), g.KORX.data(), d.NX, d.NY};
+            break;
     }
-    return 0;
+    return plan;
 }
 
-//! Coordinate of the section plane: KORY(J), KORX(I) or KORZ(K).
-float section_coordinate(const Model& m, Section s, int32_t index) {
+//! Row r of a section: the layer K = r (coordinate KORZ) of the vertical
+//! sections, the row J = r (coordinate KORY) of the horizontal one.
+SectionRow section_row(Section s, int32_t index, int32_t r) {
     switch (s) {
-        case Section::XZ: return m.gitt.KORY(index);
-        case Section::YZ: return m.gitt.KORX(index);
-        case Section::XY: return m.gitt.KORZ(index);
+        case Section::XZ: return {1, index, r, 1, 0};
+        case Section::YZ: return {index, 1, r, 0, 1};
+        case Section::XY: return {1, r, index, 1, 0};
     }
-    return 0.0f;
+    return {1, 1, 1, 1, 0};
 }
 
-//! Coordinates along the horizontal axis of the section and their number.
-const float* section_axis(const Model& m, Section s, int32_t& n) {
-    if (s == Section::YZ) {
-        n = m.ndim.NY;
-        return m.gitt.KORY.data();
-    }
-    n = m.ndim.NX;
-    return m.gitt.KORX.data();
-}
-
-//! Number of rows (grid lines along the vertical axis) of the section.
-int32_t section_rows(const Model& m, Section s) { return s == Section::XY ? m.ndim.NY : m.ndim.NZ; }
-
-//! Coordinate of row r: the layer depth, or KORY(J) in the X-Y section.
 float row_coordinate(const Model& m, Section s, int32_t r) {
     return s == Section::XY ? m.gitt.KORY(r) : m.gitt.KORZ(r);
 }
 
-//! The nodes of row r of the section at the given index.
-SectionRow section_row(const Model& m, Section s, int32_t index, int32_t r) {
-    switch (s) {
-        case Section::XZ: return {1, index, r, 1, 0, m.ndim.NX};
-        case Section::YZ: return {index, 1, r, 0, 1, m.ndim.NY};
-        case Section::XY: return {1, r, index, 1, 0, m.ndim.NX};
+//! The selected sections: each heading, the header row with the label and
+//! the axis coordinates, then one row per grid line, laid out by
+//! write_row(out, coordinate, gather) where gather(values, value) fills
+//! values with value(I,J,K) along the row and returns their number.
+template <class WriteRow>
+void write_sections(Model& m, const FormatProgram* const headings[3], const FormatProgram& header,
+                    const std::string_view labels[3], WriteRow write_row) {
+    OutputUnit& out = m.io.unit(m.inf2.IOUT);
+    for (int s = 0; s < 3; ++s) {
+        const SectionPlan plan = plan_section(m, kSections[s]);
+        if (plan.index == 0) continue;
+        write(out, *headings[s], plan.coordinate, plan.index);
+        write(out, header, labels[s], out_array(plan.axis, plan.count));
+        for (int32_t r = 1; r <= plan.rows; ++r) {
+            const SectionRow n = section_row(kSections[s], plan.index, r);
+            auto gather = [&](auto* values, auto value) {
+                for (int32_t v = 0; v < plan.count; ++v) values[v] = value(n.I0 + v * n.DI, n.J0 + v * n.DJ, n.K0);
+                return plan.count;
+            };
+            write_row(out, row_coordinate(m, kSections[s], r), gather);
+        }
     }
-    return {1, 1, 1, 1, 0, 0};
 }
 
-constexpr Section kSections[3] = {Section::XZ, Section::YZ, Section::XY};
-
-//! The sections of a result field (temperatures or heads): heading, header
-//! row with the coordinates, one row per grid line. value(I,J,K) gives the
-//! printed value as double or float.
+//! The sections of a result field: value(I,J,K) is the printed value
+//! (double or float), ten F7.2 values to a line.
 template <class Value>
 void result_sections(Model& m, const FormatProgram* const headings[3], Value value) {
     static const FormatProgram& header = fixed_format("(A10,10F7.2,/,50(10X,10F7.2,/))");
     static const FormatProgram& row = fixed_format("(F10.2,10F7.2,/,50(10X,10F7.2,/))");
     static constexpr std::string_view labels[3] = {"  Z\\X     ", "  Z\\Y     ", "  Y\\X     "};
-    OutputUnit& out = m.io.unit(m.inf2.IOUT);
-    for (int s = 0; s < 3; ++s) {
-        const Section sec = kSections[s];
-        const int32_t index = section_index(m, sec);
-        if (index == 0) continue;
-        write(out, *headings[s], section_coordinate(m, sec, index), index);
-        int32_t n = 0;
-        const float* axis = section_axis(m, sec, n);
-        write(out, header, labels[s], out_array(axis, n));
-        for (int32_t r = 1; r <= section_rows(m, sec); ++r) {
-            const SectionRow nodes = section_row(m, sec, index, r);
-            decltype(value(1, 1, 1)) values[MAXLIN];
-            for (int32_t v = 0; v < nodes.count; ++v)
-                values[v] = value(nodes.I0 + v * nodes.DI, nodes.J0 + v * nodes.DJ, nodes.K0);
-            write(out, row, row_coordinate(m, sec, r), out_array(values, nodes.count));
-        }
-    }
+    write_sections(m, headings, header, labels, [&](OutputUnit& out, float coordinate, auto gather) {
+        decltype(value(1, 1, 1)) values[MAXLIN];
+        write(out, row, coordinate, out_array(values, gather(values, value)));
+    });
 }
 
 }  // namespace
@@ -149,36 +151,24 @@ void PROFIL(Model& m, const NodeArray<float>& A, const NodeArray<int32_t>& IA, i
         ++N;
         return;
     }
-    OutputUnit& out = m.io.unit(m.inf2.IOUT);
     const auto slot = static_cast<std::size_t>(N - 1);
-    write(out, fixed_format(FORM::PRTITL[slot]));
+    write(m.io.unit(m.inf2.IOUT), fixed_format(FORM::PRTITL[slot]));
     const FormatProgram& row = fixed_format(FORM::PRFORM[slot]);
-    for (int s = 0; s < 3; ++s) {
-        const Section sec = kSections[s];
-        const int32_t index = section_index(m, sec);
-        if (index == 0) continue;
-        write(out, *headings[s], section_coordinate(m, sec, index), index);
-        int32_t n = 0;
-        const float* axis = section_axis(m, sec, n);
-        write(out, header, labels[s], out_array(axis, n));
-        for (int32_t r = 1; r <= section_rows(m, sec); ++r) {
-            const SectionRow nodes = section_row(m, sec, index, r);
-            const float coordinate = row_coordinate(m, sec, r);
-            if (N >= 7) {
-                int32_t flags[MAXLIN];
-                for (int32_t v = 0; v < nodes.count; ++v)
-                    flags[v] = IA(nodes.I0 + v * nodes.DI, nodes.J0 + v * nodes.DJ, nodes.K0);
-                write(out, row, coordinate, out_array(flags, nodes.count));
-            } else {
-                float values[MAXLIN];
-                for (int32_t v = 0; v < nodes.count; ++v) {
-                    const float a = A(nodes.I0 + v * nodes.DI, nodes.J0 + v * nodes.DJ, nodes.K0);
-                    values[v] = N == 3 ? a / 1000.0f : a;  // density in g/cm3
-                }
-                write(out, row, coordinate, out_array(values, nodes.count));
-            }
+    const bool flags = N >= 7;
+    const bool density = N == 3;  // printed in g/cm3
+    write_sections(m, headings, header, labels, [&](OutputUnit& out, float coordinate, auto gather) {
+        if (flags) {
+            int32_t values[MAXLIN];
+            const int32_t n = gather(values, [&IA](int32_t I, int32_t J, int32_t K) { return IA(I, J, K); });
+            write(out, row, coordinate, out_array(values, n));
+        } else {
+            float values[MAXLIN];
+            const int32_t n = gather(values, [&](int32_t I, int32_t J, int32_t K) {
+                return density ? A(I, J, K) / 1000.0f : A(I, J, K);
+            });
+            write(out, row, coordinate, out_array(values, n));
         }
-    }
+    });
     ++N;
 }
 
