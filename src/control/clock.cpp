@@ -1,4 +1,5 @@
 // Simulated time and wall clock.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -13,10 +14,11 @@ namespace gruv {
 namespace {
 constexpr int32_t kHundredthsPerDay = 8640000;
 
-//! An integer field that cannot hold v prints as asterisks; so does any
-//! value beyond INTEGER*4.
+//! A count of weeks beyond INTEGER*4 is held at its limit, which no I field
+//! of the time lines can show: it prints as asterisks.
 int32_t field_value(int64_t v) {
-    return v > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(v);
+    using limits = std::numeric_limits<int32_t>;
+    return static_cast<int32_t>(std::clamp<int64_t>(v, limits::min(), limits::max()));
 }
 }  // namespace
 
@@ -52,29 +54,29 @@ void ZEITBE(Model& m, int32_t IUNIT) {
     if (IUNIT == 1 && IBILD < 0) return;
 
     // The breakdown in 64-bit integers from double quotients; a time that is
-    // not finite or beyond 2^63 s prints asterisks in every field.
+    // not finite or not below 2^63 s fills every number field of its line
+    // with asterisks (an I field cannot hold INTEGER*4's largest value).
     const double t = static_cast<double>(m.par1.ZEIT);
-    int64_t sec, min, hrs, days, weeks;
-    if (!std::isfinite(t) || std::fabs(t) >= 9.2233720368547758e18) {
-        sec = min = hrs = days = weeks = std::numeric_limits<int64_t>::max();
-    } else {
+    constexpr int32_t kNoFit = std::numeric_limits<int32_t>::max();
+    int32_t weeks = kNoFit, days = kNoFit, hrs = kNoFit, min = kNoFit, sec = kNoFit, nit = kNoFit;
+    if (std::isfinite(t) && std::fabs(t) < 9.2233720368547758e18) {
         const double t1 = t / 60.0, t2 = t1 / 60.0, t3 = t2 / 24.0, t4 = t3 / 7.0;
         const auto it = static_cast<int64_t>(t), i1 = static_cast<int64_t>(t1), i2 = static_cast<int64_t>(t2),
                    i3 = static_cast<int64_t>(t3), i4 = static_cast<int64_t>(t4);
-        sec = it - 60 * i1;
-        min = i1 - 60 * i2;
-        hrs = i2 - 24 * i3;
-        days = i3 - 7 * i4;
-        weeks = i4;
+        sec = static_cast<int32_t>(it - 60 * i1);
+        min = static_cast<int32_t>(i1 - 60 * i2);
+        hrs = static_cast<int32_t>(i2 - 24 * i3);
+        days = static_cast<int32_t>(i3 - 7 * i4);
+        weeks = field_value(i4);
+        nit = m.inf2.NIT;
     }
     OutputUnit& u = m.io.unit(IUNIT);
     if (IUNIT > 1) {
-        write(u, heading, field_value(weeks), field_value(days), field_value(hrs), field_value(min), field_value(sec));
+        write(u, heading, weeks, days, hrs, min, sec);
     } else if (IBILD > 0) {
-        write(u, traced, field_value(weeks), field_value(days), field_value(hrs), field_value(min), field_value(sec));
+        write(u, traced, weeks, days, hrs, min, sec);
     } else {
-        write(u, progress, field_value(weeks), field_value(days), field_value(hrs), field_value(min), field_value(sec),
-              m.inf2.NIT);
+        write(u, progress, weeks, days, hrs, min, sec, nit);
     }
 }
 

@@ -41,11 +41,26 @@ void preset(Model& m) {
     m.inf2.IERST = 1;
 }
 
+//! The closing line of every run that ends before its time.
+const FormatProgram& aborted_line() {
+    static const FormatProgram& f = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+    return f;
+}
+
 //! Writes a record first on the console, then on the listing.
 template <class... Items>
 void console_and_listing(Model& m, const FormatProgram& f, const Items&... items) {
     write(m.io.console(), f, items...);
     write(m.io.unit(m.inf2.IOUT), f, items...);
+}
+
+//! A deck whose time loop cannot run: the reason and the abort line on the
+//! console and the listing, then the stop.
+template <class... Items>
+[[noreturn]] void stop_before_loop(Model& m, const FormatProgram& reason, const Items&... items) {
+    console_and_listing(m, reason, items...);
+    console_and_listing(m, aborted_line());
+    stop_run(m, kExitInput);
 }
 
 void flow_coefficients(Model& m) {
@@ -65,32 +80,25 @@ void heat_coefficients(Model& m) {
 void stop_if_diverged(Model& m, const char* solver, const LoopState& s) {
     static const FormatProgram& diverged =
         fixed_format("(/,T16,' Iterationsfehler von ',A6,' im Zeitschritt ',I6,' nicht endlich')");
-    static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
     if (std::isfinite(m.par1.FEHLER)) return;
     console_and_listing(m, diverged, solver, s.step);
-    console_and_listing(m, aborted);
+    console_and_listing(m, aborted_line());
     ZEITCL(m);
     stop_run(m, kExitAborted);
 }
 
+//! The flow or heat solve: point iteration for a positive relaxation
+//! factor, line iteration otherwise.
 void solve_flow(Model& m, const LoopState& s) {
-    if (m.par2.OMEGA > 0.0f) {
-        ITERAH(m);
-        stop_if_diverged(m, "ITERAH", s);
-    } else {
-        IADIST(m);
-        stop_if_diverged(m, "IADIST", s);
-    }
+    const bool point = m.par2.OMEGA > 0.0f;
+    point ? ITERAH(m) : IADIST(m);
+    stop_if_diverged(m, point ? "ITERAH" : "IADIST", s);
 }
 
 void solve_heat(Model& m, const LoopState& s) {
-    if (m.par1.OMEGT > 0.0f) {
-        ITERAT(m);
-        stop_if_diverged(m, "ITERAT", s);
-    } else {
-        IADITP(m);
-        stop_if_diverged(m, "IADITP", s);
-    }
+    const bool point = m.par1.OMEGT > 0.0f;
+    point ? ITERAT(m) : IADITP(m);
+    stop_if_diverged(m, point ? "ITERAT" : "IADITP", s);
 }
 
 //! The group of calls that makes a printout; WFLUSS gets the steps it covers.
@@ -116,11 +124,10 @@ void printout(Model& m, int32_t steps) {
 [[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
     static const FormatProgram& criterion =
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
-    static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
     printout(m, s.NSCHR);
     if (m.inf4.NBEOB > 0) OBSDAT(m);
     console_and_listing(m, criterion, m.par1.EPST);
-    console_and_listing(m, aborted);
+    console_and_listing(m, aborted_line());
     ZEITCL(m);
     stop_run(m, kExitNormal);
 }
@@ -133,10 +140,7 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) {
         static const FormatProgram& no_grid = fixed_format(
             "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
-        static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
-        console_and_listing(m, no_grid);
-        console_and_listing(m, aborted);
-        stop_run(m, kExitInput);
+        stop_before_loop(m, no_grid);
     }
     const auto& d = m.ndim;
     const int32_t IMODE = m.inf4.IMODE;
@@ -180,28 +184,23 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (IMODE <= 1) TMPDRU(m);
     if (IMODE >= 1) PIEDRU(m);
 
-    // The number of intervals; a deck without a positive interval length
-    // cannot be divided into intervals.
+    if (m.inf1.IEINGA >= 0 && IMODE == 0) {  // without field input there is no grid to build on
+        heat_coefficients(m);
+        if (m.inf3.IENERG == 1) {
+            ENERGI(m);
+            WFLUSS(m, m.inf2.NAUSG);
+        }
+    }
+    s.IONOFF = 1;
+    // The number of intervals (NZINT may have been set by the time-step
+    // test); a deck without a positive interval length has none.
     if (m.inf1.NZINT <= 0) {
         static const FormatProgram& no_interval = fixed_format(
             "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
-        static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
-        console_and_listing(m, no_interval, m.inf1.NZINT);
-        console_and_listing(m, aborted);
-        stop_run(m, kExitInput);
+        stop_before_loop(m, no_interval, m.inf1.NZINT);
     }
     s.NINTER = m.inf1.NZSCHR / m.inf1.NZINT;
-    if (m.inf1.IEINGA >= 0) {  // without field input there is no grid to build on
-        if (IMODE == 0) {
-            heat_coefficients(m);
-            if (m.inf3.IENERG == 1) {
-                ENERGI(m);
-                WFLUSS(m, m.inf2.NAUSG);
-            }
-        }
-        if (IMODE == 2) flow_coefficients(m);
-    }
-    s.IONOFF = 1;
+    if (m.inf1.IEINGA >= 0 && IMODE == 2) flow_coefficients(m);
 }
 
 void time_step(Model& m, LoopState& s) {

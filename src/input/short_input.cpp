@@ -2,6 +2,7 @@
 // the grid, one record of homogeneous properties per layer (card 27) and the
 // keyword entries of card 29, which the value conversion applies later. Also
 // the keyword table shared with the additional data file.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -65,15 +66,23 @@ bool inside_grid(const Model& m, const NodeRange& r) {
     return r.i0 >= 1 && r.i1 <= d.NX && r.j0 >= 1 && r.j1 <= d.NY && r.k0 >= 1 && r.k1 <= d.NZ;
 }
 
-//! Applies a boundary code to the first and the last plane of a direction
-//! with n nodes. With a single node both planes are the same one.
-template <class SetPlane>
-void apply_boundary_code(const Model& m, int32_t code, int32_t n, SetPlane set_plane) {
+//! Applies a boundary code to the first and the last of the n planes of a
+//! direction; plane(p) gives the nodes of plane p. With a single node both
+//! planes are the same one.
+template <class Plane>
+void apply_boundary_code(Model& m, int32_t code, int32_t n, Plane plane) {
     const bool heat = (code == 1 || code == 3) && m.inf4.IMODE < 2;
     const bool flow = (code == 2 || code == 3) && m.inf4.IMODE > 0;
     if (!heat && !flow) return;
-    set_plane(1, heat, flow);
-    if (n > 1) set_plane(n, heat, flow);
+    for (int32_t p = 1; p <= n; p += std::max(n - 1, 1)) {
+        const NodeRange r = plane(p);
+        for (int32_t k = r.k0; k <= r.k1; ++k)
+            for (int32_t j = r.j0; j <= r.j1; ++j)
+                for (int32_t i = r.i0; i <= r.i1; ++i) {
+                    if (heat) m.ifld.IFLG(i, j, k) = 2;
+                    if (flow) m.ifld.JFLG(i, j, k) = 2;
+                }
+    }
 }
 
 }  // namespace
@@ -243,14 +252,10 @@ void KURZIN(Model& m) {
             }
     }
 
-    // Card 29: keyword entries up to "ENDE". An end of file at its format
-    // card still counts against the last layer record.
-    {
-        const CardOutcome r = read_format_card(in, f);
-        if (r == CardOutcome::EndOfFile) input_cards::unexpected_end(m, label);
-        label = "29 ";
-        if (r == CardOutcome::BadData) input_cards::bad_structure(m, label);
-    }
+    // Card 29: keyword entries up to "ENDE". Its format card still counts
+    // against the last layer record.
+    input_cards::check_card(m, read_format_card(in, f), label);
+    label = "29 ";
     auto& z = m.izy1;
     int32_t& NUMW = m.inf3.NUMW;
     NUMW = 0;
@@ -280,27 +285,9 @@ void KURZIN(Model& m) {
     check_entry_nodes(m, 1);
 
     // Boundary codes: Z, then Y, then X, each on the first and last plane.
-    apply_boundary_code(m, code_z, d.NZ, [&](int k, bool heat, bool flow) {
-        for (int j = 1; j <= d.NY; ++j)
-            for (int i = 1; i <= d.NX; ++i) {
-                if (heat) fl.IFLG(i, j, k) = 2;
-                if (flow) fl.JFLG(i, j, k) = 2;
-            }
-    });
-    apply_boundary_code(m, code_y, d.NY, [&](int j, bool heat, bool flow) {
-        for (int k = 1; k <= d.NZ; ++k)
-            for (int i = 1; i <= d.NX; ++i) {
-                if (heat) fl.IFLG(i, j, k) = 2;
-                if (flow) fl.JFLG(i, j, k) = 2;
-            }
-    });
-    apply_boundary_code(m, code_x, d.NX, [&](int i, bool heat, bool flow) {
-        for (int k = 1; k <= d.NZ; ++k)
-            for (int j = 1; j <= d.NY; ++j) {
-                if (heat) fl.IFLG(i, j, k) = 2;
-                if (flow) fl.JFLG(i, j, k) = 2;
-            }
-    });
+    apply_boundary_code(m, code_z, d.NZ, [&](int32_t k) { return NodeRange{1, d.NX, 1, d.NY, k, k}; });
+    apply_boundary_code(m, code_y, d.NY, [&](int32_t j) { return NodeRange{1, d.NX, j, j, 1, d.NZ}; });
+    apply_boundary_code(m, code_x, d.NX, [&](int32_t i) { return NodeRange{i, i, 1, d.NY, 1, d.NZ}; });
 }
 
 }  // namespace gruv

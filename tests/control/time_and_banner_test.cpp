@@ -71,6 +71,11 @@ TEST(Zeitbe, ProgressLineFormsByTraceLevel) {
     cm.m->inf2.IBILD = -1;
     ZEITBE(*cm.m, 1);
     EXPECT_EQ(cm.text(), "");
+    // A time beyond any breakdown fills every number field of the line.
+    cm.m->inf2.IBILD = 0;
+    cm.m->par1.ZEIT = std::numeric_limits<float>::infinity();
+    ZEITBE(*cm.m, 1);
+    EXPECT_EQ(cm.text(), "+ Abgelaufene Zeit: *** Wochen ** Tagen ** Stunden ** Min. ** Sek. NIT = *** \n");
 }
 
 TEST(Console, PlusRecordsOverwriteEachOtherOnATerminal) {

@@ -112,11 +112,15 @@ TEST(TimeLoop, SteadyStateEndsTheRunEarly) {
 TEST(TimeLoop, IntervalLengthBelowOneIsRejected) {
     test::ControlCards c;
     c.NZINT = 0;
+    c.IENERG = 1;
     auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
     EXPECT_EQ(r.status, kExitInput);
     EXPECT_NE(r.console.find("Zeitschritte pro Intervall NZINT =      0 - mindestens 1 erforderlich (Karte 7)"),
               std::string::npos)
         << r.console;
+    // The intervals are counted after the start-up energy balance.
+    const std::string l = r.file("LISTE");
+    EXPECT_LT(l.find("Energieinhalt gesamt"), l.find("NZINT ="));
 }
 
 TEST(TimeLoop, DeckWithoutFieldInputMayOnlyShowItsCards) {

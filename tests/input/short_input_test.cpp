@@ -294,6 +294,8 @@ INSTANTIATE_TEST_SUITE_P(
                      " fehlerhafte Datenstruktur in Karte 27a\n"},
         ShortFailure{"EndAtCard29Format", 2, kCard19 + kGrid2 + k27c + kLayer27c + kLayer27c,
                      " unerwartet Ende der Eingabedatei erreicht in Karte 27c\n"},
+        ShortFailure{"BrokenCard29Format", 2, kCard19 + kGrid2 + k27c + kLayer27c + kLayer27c + "(A4,F10.0,4I5\n",
+                     " fehlerhafte Datenstruktur in Karte 27c\n"},
         ShortFailure{"NoEnde", 2,
                      kCard19 + kGrid2 + k27c + kLayer27c + kLayer27c + kEntryFormat +
                          "QUEL       1.0    1    1    1    0\n",
