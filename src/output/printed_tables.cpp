@@ -93,13 +93,18 @@ void write_sections(Model& m, const FormatProgram* const headings[3], const Form
     }
 }
 
-//! The sections of a result field: value(I,J,K) is the printed value
-//! (double or float), ten F7.2 values to a line.
+//! A printout of a result field: the time lines, the convergence line and
+//! the sections, where value(I,J,K) is the printed value (double or float),
+//! ten F7.2 values to a line.
 template <class Value>
-void result_sections(Model& m, const FormatProgram* const headings[3], Value value) {
+void result_table(Model& m, std::string_view name, const FormatProgram& convergence,
+                  const FormatProgram* const headings[3], Value value) {
     static const FormatProgram& header = fixed_format("(A10,10F7.2,/,50(10X,10F7.2,/))");
     static const FormatProgram& row = fixed_format("(F10.2,10F7.2,/,50(10X,10F7.2,/))");
     static constexpr std::string_view labels[3] = {"  Z\\X     ", "  Z\\Y     ", "  Y\\X     "};
+    if (m.inf2.IBILD >= 1) ROUTIN(m, name);
+    ZEITBE(m, m.inf2.IOUT);
+    write(m.io.unit(m.inf2.IOUT), convergence, m.inf2.NIT);
     write_sections(m, headings, header, labels, [&](OutputUnit& out, float coordinate, auto gather) {
         decltype(value(1, 1, 1)) values[MAXLIN];
         write(out, row, coordinate, out_array(values, gather(values, value)));
@@ -116,11 +121,8 @@ void TMPDRU(Model& m) {
         &fixed_format("(/,T20,'Y - Z Temperaturverteilung X bei ',F7.2,' Meter - Reihe ',I2,/)"),
         &fixed_format("(/,T20,'X - Y Temperaturverteilung Z bei ',F7.2,' Meter - Schicht ',I2,/)"),
     };
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "TMPDRU");
-    ZEITBE(m, m.inf2.IOUT);
-    write(m.io.unit(m.inf2.IOUT), convergence, m.inf2.NIT);
     const auto& T = m.temp.TEMP;
-    result_sections(m, headings, [&T](int32_t I, int32_t J, int32_t K) { return CELS(T(I, J, K)); });
+    result_table(m, "TMPDRU", convergence, headings, [&T](int32_t I, int32_t J, int32_t K) { return CELS(T(I, J, K)); });
 }
 
 void PIEDRU(Model& m) {
@@ -131,11 +133,8 @@ void PIEDRU(Model& m) {
         &fixed_format("(/,T20,'Y - Z Piezometerhoehen X bei ',F7.2,' Meter - Reihe ',I4,/)"),
         &fixed_format("(/,T20,'X - Y Piezometerhoehen Z bei ',F7.2,' Meter - Schicht ',I4,/)"),
     };
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "PIEDRU");
-    ZEITBE(m, m.inf2.IOUT);
-    write(m.io.unit(m.inf2.IOUT), convergence, m.inf2.NIT);
     const auto& H = m.wpot.WPOT;
-    result_sections(m, headings, [&H](int32_t I, int32_t J, int32_t K) { return H(I, J, K); });
+    result_table(m, "PIEDRU", convergence, headings, [&H](int32_t I, int32_t J, int32_t K) { return H(I, J, K); });
 }
 
 void PROFIL(Model& m, const NodeArray<float>& A, const NodeArray<int32_t>& IA, int32_t& N) {
