@@ -180,7 +180,7 @@ float point_sweep(Model& m, int32_t L, float OM) {
     // Sweep orders other than alternating (1) run ascending.
     const int32_t M = m.inf1.IRICHT == 1 ? 1 : 0;
     with_flag(s.NY > 1, [&](auto has_y) {
-        with_flag(s.NZ > 1, [&](auto has_z) { s.template sweep<decltype(has_y)::value, decltype(has_z)::value>(L, M, tops); });
+        with_flag(s.NZ > 1, [&](auto has_z) { s.template sweep<has_y, has_z>(L, M, tops); });
     });
     return s.F;
 }
@@ -243,8 +243,7 @@ struct LineSweep : FlowEquation {
         with_flag(am, [&](auto fam) {
             with_flag(ap, [&](auto fap) {
                 with_flag(bm, [&](auto fbm) {
-                    with_flag(bp, [&](auto fbp) { fill_line<decltype(fam)::value, decltype(fap)::value, decltype(fbm)::value, decltype(fbp)::value>(
-                            t, g, H, KDIA, RSEI); });
+                    with_flag(bp, [&](auto fbp) { fill_line<fam, fap, fbm, fbp>(t, g, H, KDIA, RSEI); });
                 });
             });
         });

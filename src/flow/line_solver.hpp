@@ -39,7 +39,8 @@ inline void THOMAS(IADI& t, int32_t N) {
         }
     }
     t.TDX(N) = Q[static_cast<std::size_t>(N)];
-    for (int32_t i = N - 1; i >= 1; --i) t.TDX(i) = Q[static_cast<std::size_t>(i)] - P[static_cast<std::size_t>(i)] * t.TDX(i + 1);
+    for (int32_t i = N - 1; i >= 1; --i)
+        t.TDX(i) = Q[static_cast<std::size_t>(i)] - P[static_cast<std::size_t>(i)] * t.TDX(i + 1);
 }
 
 }  // namespace gruv

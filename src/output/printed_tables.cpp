@@ -122,7 +122,8 @@ void TMPDRU(Model& m) {
         &fixed_format("(/,T20,'X - Y Temperaturverteilung Z bei ',F7.2,' Meter - Schicht ',I2,/)"),
     };
     const auto& T = m.temp.TEMP;
-    result_table(m, "TMPDRU", convergence, headings, [&T](int32_t I, int32_t J, int32_t K) { return CELS(T(I, J, K)); });
+    result_table(m, "TMPDRU", convergence, headings,
+                 [&T](int32_t I, int32_t J, int32_t K) { return CELS(T(I, J, K)); });
 }
 
 void PIEDRU(Model& m) {
