@@ -20,10 +20,10 @@ void FLUSFL(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2
 void PECLET(Model& m, int32_t N);
 //! QKOEFT: right-hand side of every node.
 void QKOEFT(Model& m);
-//! Right-hand side KSPE*TEMPA + source of the nodes of a box (QKOEFT without
-//! its trace line); keeps the equations of a box re-assembled during a solve
-//! consistent with their new storage terms.
-void heat_right_hand_side(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
+//! KOEFFT inside a heat solve (sweeps at ISTOFF >= 3, the box of PHATST):
+//! the right-hand side of every node whose storage term KSPE changes is
+//! rebuilt with it; all other nodes keep their RSEI.
+void reassemble_heat_box(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
 
 // Heat solvers ---------------------------------------------------------------
 //! ITERAT: point iteration of the temperatures.

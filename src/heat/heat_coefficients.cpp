@@ -160,8 +160,50 @@ void layer_progress_line(Model& m, int32_t K) {
     write(m.io.console(), f, K);
 }
 
+//! Right-hand side KSPE*TEMPA + heat production of node (i,j,k).
 template <bool Trace>
-void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
+void node_rhs(Model& m, int32_t i, int32_t j, int32_t k) {
+    const auto& p3 = m.par3;
+    const auto& ph = m.phys;
+    auto& c = m.koef;
+    const double stored = static_cast<double>(c.KSPE(i, j, k)) * m.temp.TEMPA(i, j, k);
+    const int32_t iflg = m.ifld.IFLG(i, j, k);
+    if (iflg == 2 || iflg == 5) {
+        c.RSEI(i, j, k) = static_cast<float>(stored);
+    } else if (m.inf2.KONVEK != 1) {
+        const float source = m.ener.SOUC(i, j, k) * m.gitt.ZVOL(i, j, k);
+        c.RSEI(i, j, k) = static_cast<float>(stored + static_cast<double>(source));
+    } else {
+        const float S = ph.SAETT(k);
+        const float dT = static_cast<float>(m.temp.TEMP(i, j, k) - m.temp.TGEF(k));
+        float cf;
+        if (dT > 0.0f) {
+            cf = S * p3.CPW + (1.0f - S) * p3.CPL;
+        } else {
+            cf = S * WCPH2O<Trace>(m, dT, k) + (1.0f - S) * p3.CPL;
+        }
+        const float phi = ph.PHIG(i, j, k);
+        float C = (1.0f - phi) * ph.CPGE(i, j, k) + phi * cf;
+        if (C == 0.0f) C = 1.0f;
+        const float source = m.ener.SOUC(i, j, k) / C * m.gitt.ZVOL(i, j, k);
+        c.RSEI(i, j, k) = static_cast<float>(stored + static_cast<double>(source));
+    }
+}
+
+template <bool Trace>
+void qkoeft_impl(Model& m) {
+    const auto& d = m.ndim;
+    for (int32_t k = 1; k <= d.NZ; ++k)
+        for (int32_t j = 1; j <= d.NY; ++j)
+            for (int32_t i = 1; i <= d.NX; ++i) node_rhs<Trace>(m, i, j, k);
+}
+
+//! Assembles the box. Inside a solve (in_solve) the right-hand side of a
+//! node whose storage term changes is rebuilt with it: RSEI = KSPE*TEMPA
+//! against a new KSPE would act as a heat source (KSPE_new - KSPE_old)*TEMPA,
+//! with TEMPA in kelvin. Nodes whose storage term stays keep their RSEI.
+template <bool Trace>
+void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2, bool in_solve) {
     const auto& d = m.ndim;
     const int32_t ndim = grid_dimensions(d);
     const int32_t nf = 2 * ndim;
@@ -233,46 +275,12 @@ void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32
                         kspe = (ph.RHOG(i, j, k) * (1.0f - phi) + rhom * phi) * m.gitt.ZVOL(i, j, k) / delt;
                     }
                 }
+                const bool changed = kspe != c.KSPE(i, j, k);
                 c.KSPE(i, j, k) = kspe;
+                if (in_solve && changed) node_rhs<Trace>(m, i, j, k);
                 double sum = 0.0;
                 for (int32_t l = 0; l < nf; ++l) sum += static_cast<double>((*coef[l])(i, j, k));
                 c.KDIA(i, j, k) = static_cast<float>(sum + static_cast<double>(kspe));
-            }
-    }
-}
-
-template <bool Trace>
-void rhs_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
-    const auto& p3 = m.par3;
-    const auto& ph = m.phys;
-    auto& c = m.koef;
-    const auto& TA = m.temp.TEMPA;
-    const bool konvek = m.inf2.KONVEK == 1;
-    for (int32_t k = K1; k <= K2; ++k) {
-        const float S = ph.SAETT(k);
-        for (int32_t j = J1; j <= J2; ++j)
-            for (int32_t i = I1; i <= I2; ++i) {
-                const double stored = static_cast<double>(c.KSPE(i, j, k)) * TA(i, j, k);
-                const int32_t iflg = m.ifld.IFLG(i, j, k);
-                if (iflg == 2 || iflg == 5) {
-                    c.RSEI(i, j, k) = static_cast<float>(stored);
-                } else if (!konvek) {
-                    const float source = m.ener.SOUC(i, j, k) * m.gitt.ZVOL(i, j, k);
-                    c.RSEI(i, j, k) = static_cast<float>(stored + static_cast<double>(source));
-                } else {
-                    const float dT = static_cast<float>(m.temp.TEMP(i, j, k) - m.temp.TGEF(k));
-                    float cf;
-                    if (dT > 0.0f) {
-                        cf = S * p3.CPW + (1.0f - S) * p3.CPL;
-                    } else {
-                        cf = S * WCPH2O<Trace>(m, dT, k) + (1.0f - S) * p3.CPL;
-                    }
-                    const float phi = ph.PHIG(i, j, k);
-                    float C = (1.0f - phi) * ph.CPGE(i, j, k) + phi * cf;
-                    if (C == 0.0f) C = 1.0f;
-                    const float source = m.ener.SOUC(i, j, k) / C * m.gitt.ZVOL(i, j, k);
-                    c.RSEI(i, j, k) = static_cast<float>(stored + static_cast<double>(source));
-                }
             }
     }
 }
@@ -376,22 +384,27 @@ void PECLET(Model& m, int32_t N) {
 void KOEFFT(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "KOEFFT");
     if (m.inf2.IBILD >= 2) {
-        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2);
+        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2, false);
     } else {
-        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2);
+        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2, false);
+    }
+}
+
+void reassemble_heat_box(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "KOEFFT");
+    if (m.inf2.IBILD >= 2) {
+        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2, true);
+    } else {
+        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2, true);
     }
 }
 
 void QKOEFT(Model& m) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "QKOEFT");
-    heat_right_hand_side(m, 1, 1, 1, m.ndim.NX, m.ndim.NY, m.ndim.NZ);
-}
-
-void heat_right_hand_side(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
     if (m.inf2.IBILD >= 2) {
-        rhs_impl<true>(m, I1, J1, K1, I2, J2, K2);
+        qkoeft_impl<true>(m);
     } else {
-        rhs_impl<false>(m, I1, J1, K1, I2, J2, K2);
+        qkoeft_impl<false>(m);
     }
 }
 

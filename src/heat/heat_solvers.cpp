@@ -191,11 +191,10 @@ double line_sweep(Model& m, int32_t N, double omega) {
 }
 
 //! Temperature-dependent rock conductivity: the equations follow the new
-//! temperatures after every sweep, storage and right-hand side together.
+//! temperatures after every sweep.
 void reassemble(Model& m) {
     const auto& d = m.ndim;
-    KOEFFT(m, 1, 1, 1, d.NX, d.NY, d.NZ);
-    heat_right_hand_side(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+    reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ);
 }
 
 }  // namespace

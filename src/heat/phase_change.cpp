@@ -64,15 +64,12 @@ void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0) {
         T = std::max(T1, TG - static_cast<double>(dT));
     }
 
-    // The properties around the node follow its new temperature. The storage
-    // term changes with them, so the right-hand side KSPE*TEMPA is rebuilt
-    // too: an old KSPE against a new one would act as a heat source of
-    // (KSPE_new - KSPE_old) * TEMPA, with TEMPA in kelvin.
+    // The properties around the node follow its new temperature; where the
+    // storage term changes with them, so does the right-hand side.
     const auto& d = m.ndim;
     const int32_t I1 = std::max(I - 1, 1), J1 = std::max(J - 1, 1), K1 = std::max(K - 1, 1);
     const int32_t I2 = std::min(I + 1, d.NX), J2 = std::min(J + 1, d.NY), K2 = std::min(K + 1, d.NZ);
-    KOEFFT(m, I1, J1, K1, I2, J2, K2);
-    heat_right_hand_side(m, I1, J1, K1, I2, J2, K2);
+    reassemble_heat_box(m, I1, J1, K1, I2, J2, K2);
 }
 
 template void phase_step<true>(Model&, int32_t, int32_t, int32_t, double);

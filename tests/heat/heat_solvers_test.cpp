@@ -211,26 +211,33 @@ TEST(Phatst, FreezingCurveShortensTheStep) {
 TEST(Phatst, CorrectionReassemblesTheBoxAroundTheNode) {
     HeatModel h(3, 3, 3);
     Model& m = h.m;
-    m.ifld.IEIS(1) = m.ifld.IEIS(2) = m.ifld.IEIS(3) = 1;
     for (int k = 1; k <= 3; ++k) {
+        m.ifld.IEIS(k) = 1;
         m.ener.EISK(k, 1) = 1.0f;
         m.ener.EISK(k, 2) = 5.0f;
+        for (int j = 1; j <= 3; ++j)
+            for (int i = 1; i <= 3; ++i) m.phys.PHIG(i, j, k) = 0.3f;
     }
+    m.ener.SOUC(1, 1, 1) = 100.0f;
+    AUFNUL(m);
+    KOEFFT(m, 1, 1, 1, 3, 3, 3);
+    QKOEFT(m);
+    const float kspe_before = m.koef.KSPE(1, 1, 1);
     for (int k = 1; k <= 3; ++k)
         for (int j = 1; j <= 3; ++j)
-            for (int i = 1; i <= 3; ++i) {
-                m.phys.PHIG(i, j, k) = 0.3f;
-                m.koef.KSPE(i, j, k) = -1.0f;
-            }
+            for (int i = 1; i <= 3; ++i) m.koef.RSEI(i, j, k) = m.koef.KOXM(i, j, k) = -1.0f;
     m.temp.TEMP(1, 1, 1) = TG - 2.0;
     PHATST(m, 1, 1, 1, TG - 1.0);
-    EXPECT_NE(m.temp.TEMP(1, 1, 1), TG - 2.0);
-    EXPECT_GT(m.koef.KSPE(1, 1, 1), 0.0f);
-    EXPECT_GT(m.koef.KSPE(2, 2, 2), 0.0f);
-    EXPECT_EQ(m.koef.KSPE(3, 1, 1), -1.0f);  // outside the clipped box 1..2
-    EXPECT_EQ(m.koef.KSPE(3, 3, 3), -1.0f);
-    // The box holds what a fresh assembly at the corrected temperature gives.
+    // Only the corrected node changed its storage term (latent heat): its
+    // right-hand side follows; the others keep theirs bit for bit.
     const float kspe = m.koef.KSPE(1, 1, 1);
+    EXPECT_NE(kspe, kspe_before);
+    EXPECT_EQ(m.koef.RSEI(1, 1, 1), static_cast<float>(static_cast<double>(kspe) * 283.15 + 100.0));
+    EXPECT_EQ(m.koef.RSEI(2, 1, 1), -1.0f);
+    EXPECT_EQ(m.koef.RSEI(2, 2, 2), -1.0f);
+    EXPECT_NE(m.koef.KOXM(2, 2, 2), -1.0f);  // inside the clipped box 1..2
+    EXPECT_EQ(m.koef.KOXM(3, 1, 1), -1.0f);  // outside it
+    // The box holds what a fresh assembly at the corrected temperature gives.
     KOEFFT(m, 1, 1, 1, 2, 2, 2);
     EXPECT_EQ(m.koef.KSPE(1, 1, 1), kspe);
 }
