@@ -61,11 +61,11 @@ void read_head(Model& m, InputUnit& in) {
     CHECKU(m, 0);
     check_entry_nodes(m, 0);
 
-    // Block 3: the format of the value records, then a heading line.
+    // Block 3: the format of the value records, kept as text (a format that
+    // cannot be parsed makes every value record unreadable), then a heading line.
     std::string line;
     if (!in.next_record(line)) check_head(m, CardOutcome::EndOfFile, 3);
     line.resize(kFormatColumns, ' ');
-    if (in.formats().find(line) == nullptr) check_head(m, CardOutcome::BadData, 3);
     m.zusd.ZFORM = line;
     std::string heading;
     if (!in.next_record(heading)) check_head(m, CardOutcome::EndOfFile, 3);
@@ -99,15 +99,10 @@ void ZUSDAT(Model& m, int32_t& IZANF) {
     // One value record: a new value for every change, in the order of the head.
     const int32_t NUMW = m.inf3.NUMW;
     const int32_t NZUS = m.inf3.NZUS;
-    ReadOutcome r = ReadOutcome::Ok;
-    if (NZUS == 0) {
-        std::string empty_record;  // nothing to read, but one record is passed
-        if (!in.next_record(empty_record)) r = ReadOutcome::End;
-    } else {
-        const FormatProgram* f = in.formats().find(m.zusd.ZFORM);
-        const InItem values[] = {in_array(m.zyk1.WERT.data() + NUMW, NZUS)};
-        r = f != nullptr ? read_records(in, *f, values) : ReadOutcome::BadData;
-    }
+    // Without changes the read still passes one record.
+    const FormatProgram* f = in.formats().find(m.zusd.ZFORM);
+    const InItem values[] = {in_array(m.zyk1.WERT.data() + NUMW, NZUS)};
+    const ReadOutcome r = f != nullptr ? read_records(in, *f, values) : ReadOutcome::BadData;
     if (r == ReadOutcome::End) final_output(m);
     if (r == ReadOutcome::BadData) {
         write(m.io.console(), bad_record);

@@ -101,12 +101,21 @@ TEST_F(AdditionalDataTest, TableLimitCountsTheEntriesOfTheMainInput) {
     EXPECT_NE(console().find("Gesamtrechenzeit"), std::string::npos);
 }
 
-TEST_F(AdditionalDataTest, LettersInAValueRecord) {
-    input("(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n", 8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_EQ(mask_volatile(console()), " Fehler in der Datenstruktur der Zusatzdaten\n"
-                                        "                Gesamtrechenzeit: <masked> Minuten\n"
-                                        "                Gesamtrechenzeit: <masked> Minuten\n");
+TEST_F(AdditionalDataTest, ValueRecordNotReadableUnderItsFormat) {
+    // Letters in a numeric field, and a value format that is no format at all
+    // (with and without changes): the value record cannot be read.
+    for (const char* file : {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n",
+                             "(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0\nQ\n       5.0\n",
+                             "(I5)\n    0\n(A4,4I5)\n(F10.0\nQ\n\n"}) {
+        IZANF = 0;
+        const std::string before = console();
+        input(file, 8);
+        EXPECT_EQ(call(), kExitInput) << file;
+        EXPECT_EQ(mask_volatile(console().substr(before.size())), " Fehler in der Datenstruktur der Zusatzdaten\n"
+                                                                 "                Gesamtrechenzeit: <masked> Minuten\n"
+                                                                 "                Gesamtrechenzeit: <masked> Minuten\n")
+            << file;
+    }
 }
 
 TEST_F(AdditionalDataTest, AddModeEntriesApplyTheChangeOfTheirValue) {
