@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "output/output.hpp"
@@ -21,7 +22,6 @@ namespace {
 //! lie in the node arrays. Value (a, r) is the a-th value of row r.
 struct IsoSection {
     bool temperatures = false;  //!< TEMP in degrees Celsius, else WPOT
-    bool inside = false;        //!< the section index addresses a plane of the grid
     int32_t fixed = 0;          //!< ISCHX, ISCHY or ISCHZ
     int kind = 0;               //!< 1 Y-Z (rows K, across J), 2 X-Z (rows K, across I), 3 X-Y (rows J, across I)
 
@@ -35,27 +35,50 @@ struct IsoSection {
     std::ptrdiff_t stride() const { return kind == 1 ? NodeArray<float>::stride_j : NodeArray<float>::stride_i; }
 };
 
-//! The section that unit LU carries; kind 0 for a unit that is no isoline file.
-IsoSection section_of_unit(const Model& m, int32_t LU) {
+//! The section that unit LU carries; nothing for a unit that is no isoline
+//! file or whose section index lies outside the grid (such a file receives
+//! nothing: there are no values to plot).
+std::optional<IsoSection> section_of_unit(const Model& m, int32_t LU) {
     IsoSection s;
-    int32_t plane = 0;
     if (LU >= 11 && LU <= 13) {
-        plane = LU - 10;
+        s.kind = LU - 10;
         s.temperatures = true;
     } else if (LU >= 21 && LU <= 23) {
-        plane = LU - 20;
+        s.kind = LU - 20;
     } else {
-        return s;
+        return std::nullopt;
     }
-    s.kind = plane;
     const auto& d = m.ndim;
     const auto& p = m.ipro;
-    switch (plane) {
-        case 1: s.fixed = p.ISCHX; s.inside = p.ISCHX >= 1 && p.ISCHX <= d.NX; break;
-        case 2: s.fixed = p.ISCHY; s.inside = p.ISCHY >= 1 && p.ISCHY <= d.NY; break;
-        default: s.fixed = p.ISCHZ; s.inside = p.ISCHZ >= 1 && p.ISCHZ <= d.NZ; break;
+    int32_t n = 0;
+    switch (s.kind) {
+        case 1: s.fixed = p.ISCHX; n = d.NX; break;
+        case 2: s.fixed = p.ISCHY; n = d.NY; break;
+        default: s.fixed = p.ISCHZ; n = d.NZ; break;
     }
+    if (s.fixed < 1 || s.fixed > n) return std::nullopt;
     return s;
+}
+
+//! Hands every row of the section, in file order, to put_temperatures (a row
+//! of N1 temperatures in degrees Celsius, converted in double precision) or
+//! to put_heads (the stored heads of the row at their stride).
+template <class PutTemperatures, class PutHeads>
+void for_each_row(const Model& m, const IsoSection& sec, int32_t N1, int32_t N2, PutTemperatures put_temperatures,
+                  PutHeads put_heads) {
+    const std::ptrdiff_t stride = sec.stride();
+    if (sec.temperatures) {
+        std::array<double, 100> row{};
+        const double* T = m.temp.TEMP.data();
+        for (int r = 1; r <= N2; ++r) {
+            const double* base = T + sec.offset(1, r);
+            for (int a = 0; a < N1; ++a) row[static_cast<std::size_t>(a)] = base[a * stride] - 273.15;
+            put_temperatures(row.data());
+        }
+    } else {
+        const float* H = m.wpot.WPOT.data();
+        for (int r = 1; r <= N2; ++r) put_heads(H + sec.offset(1, r), stride);
+    }
 }
 
 // Little-endian encoding of the byte-stream form, whatever the host order.
@@ -105,9 +128,8 @@ void ISOASC(Model& m, int32_t LU, int32_t /*D1*/, int32_t /*D2*/, int32_t N1, in
     static const FormatProgram& f_time = fixed_format("(F12.2)");
     static const FormatProgram& f_time_scaled = fixed_format("(1PE12.5)");
 
-    const IsoSection sec = section_of_unit(m, LU);
-    // A section outside the grid has no values to plot: its file stays empty.
-    if (sec.kind == 0 || !sec.inside) return;
+    const std::optional<IsoSection> sec = section_of_unit(m, LU);
+    if (!sec) return;
     OutputUnit& out = m.io.unit(LU);
 
     if (m.isop.ISOANF == 0) {
@@ -116,28 +138,18 @@ void ISOASC(Model& m, int32_t LU, int32_t /*D1*/, int32_t /*D2*/, int32_t N1, in
         write(out, f_values, out_array(C2, N2 - 1));
     }
     out.put_record(time_stamp(m.par1.ZEIT, f_time, f_time_scaled));
-
-    const std::ptrdiff_t stride = sec.stride();
-    if (sec.temperatures) {
-        std::array<double, 100> row{};  // one row of the section in degrees Celsius
-        const double* T = m.temp.TEMP.data();
-        for (int r = 1; r <= N2; ++r) {
-            const double* base = T + sec.offset(1, r);
-            for (int a = 0; a < N1; ++a) row[static_cast<std::size_t>(a)] = base[a * stride] - 273.15;
-            write(out, f_values, out_array(row.data(), N1));
-        }
-    } else {
-        const float* H = m.wpot.WPOT.data();
-        for (int r = 1; r <= N2; ++r)
-            write(out, f_values, out_array(H + sec.offset(1, r), N1, static_cast<int32_t>(stride)));
-    }
+    for_each_row(
+        m, *sec, N1, N2, [&](const double* row) { write(out, f_values, out_array(row, N1)); },
+        [&](const float* row, std::ptrdiff_t stride) {
+            write(out, f_values, out_array(row, N1, static_cast<int32_t>(stride)));
+        });
 }
 
 void ISOBIN(Model& m, int32_t LU, int32_t /*D1*/, int32_t /*D2*/, int32_t N1, int32_t N2, const float* C1,
             const float* C2) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "ISOBIN");
-    const IsoSection sec = section_of_unit(m, LU);
-    if (sec.kind == 0 || !sec.inside) return;
+    const std::optional<IsoSection> sec = section_of_unit(m, LU);
+    if (!sec) return;
     BinaryFileUnit& out = m.io.binary(LU);
 
     if (m.isop.ISOANF == 0) {
@@ -148,23 +160,15 @@ void ISOBIN(Model& m, int32_t LU, int32_t /*D1*/, int32_t /*D2*/, int32_t N1, in
         write_reals(out, C1, N1 - 1, 1);
         write_reals(out, C2, N2 - 1, 1);
     }
-    std::array<unsigned char, 4> stamp{};
-    put_r4(stamp.data(), m.par1.ZEIT);
-    out.write_bytes(stamp.data(), stamp.size());
-
-    const std::ptrdiff_t stride = sec.stride();
-    if (sec.temperatures) {
-        std::array<float, 100> row{};  // degrees Celsius, rounded to REAL*4 after the conversion
-        const double* T = m.temp.TEMP.data();
-        for (int r = 1; r <= N2; ++r) {
-            const double* base = T + sec.offset(1, r);
-            for (int a = 0; a < N1; ++a) row[static_cast<std::size_t>(a)] = static_cast<float>(base[a * stride] - 273.15);
-            write_reals(out, row.data(), N1, 1);
-        }
-    } else {
-        const float* H = m.wpot.WPOT.data();
-        for (int r = 1; r <= N2; ++r) write_reals(out, H + sec.offset(1, r), N1, stride);
-    }
+    write_reals(out, &m.par1.ZEIT, 1, 1);
+    for_each_row(
+        m, *sec, N1, N2,
+        [&](const double* row) {
+            std::array<float, 100> r4{};  // rounded to REAL*4 after the conversion
+            for (int a = 0; a < N1; ++a) r4[static_cast<std::size_t>(a)] = static_cast<float>(row[a]);
+            write_reals(out, r4.data(), N1, 1);
+        },
+        [&](const float* row, std::ptrdiff_t stride) { write_reals(out, row, N1, stride); });
 }
 
 }  // namespace gruv

@@ -206,17 +206,11 @@ void UMWAND(Model& m, int32_t N, int32_t M) {
         switch (key) {
             case Keyword::QUEL: UMWREA(m, t.QUEL, N, -V, 1, 0, 0, 0, 0); break;
             case Keyword::SOUC:
-                // An added heat production is taken back as the water source
-                // is; a set one is set to zero.
-                if (add_mode) {
-                    UMWREA(m, SOUC, N, -V, 0, 0, 0, 0, 0);
-                } else {
-                    UMWREA(m, SOUC, N, 0.0f, 0, 0, 0, 0, 0);
-                }
-                break;
             case Keyword::WATT:
+                // An added heat production is taken back by the call that
+                // added it, as the water source is; a set one is set to zero.
                 if (add_mode) {
-                    UMWREA(m, SOUC, N, -V, 0, 0, 0, 0, 1);
+                    UMWREA(m, SOUC, N, -V, 0, 0, 0, 0, key == Keyword::WATT ? 1 : 0);
                 } else {
                     UMWREA(m, SOUC, N, 0.0f, 0, 0, 0, 0, 0);
                 }
