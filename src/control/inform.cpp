@@ -282,6 +282,11 @@ void INFORM(Model& m, const RunOptions& options) {
     std::string observation_file(20, ' '), output_file(20, ' '), additional_file(20, ' ');
     deck.card("5  ", i4.NBEOB, i3.IZUSAT, i3.NZUSAT, observation_file, output_file, additional_file);
     if (i4.NBEOB > MAXBEO) deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB));
+    // Fewer than one step between two readings would read the next record
+    // of the additional data file before the first step has used the last.
+    if (i3.IZUSAT == 1 && i3.NZUSAT < 1)
+        deck.reject("Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = " + std::to_string(i3.NZUSAT) +
+                    " - mindestens 1 erforderlich");
     i2.IOUT = 6;
     if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
         static const FormatProgram& missing =
@@ -341,11 +346,17 @@ void INFORM(Model& m, const RunOptions& options) {
     if (m.inf5.IVISK == 1 && i4.IMODE == 2)
         deck.reject("Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2");
     if (i4.IMODE != 2) {
-        // Heat-transport values of card 11 that have no meaning outside their range.
+        // Heat-transport values of card 11 that have no meaning outside their
+        // range: the heat equation takes convection only from 1, and freezing
+        // temperatures are set only for phase-change options up to 3.
         deck.label = "11 ";
+        if (i2.KONVEK != 0 && i2.KONVEK != 1)
+            deck.reject("Konvektionsschalter KONVEK = " + std::to_string(i2.KONVEK) + " nicht erlaubt (nur 0 oder 1)");
         if (i2.KONVEK != 0 && (i1.ISCHEM < 0 || i1.ISCHEM > 5))
             deck.reject("Konvektionsschema ISCHEM = " + std::to_string(i1.ISCHEM) + " nicht erlaubt (nur 0 bis 5)");
         if (i2.IPHASE < 0) deck.reject("negativer Wert IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt");
+        if (i2.IPHASE > 3)
+            deck.reject("Phasenwechseloption IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt (nur 0 bis 3)");
         if (p1.ALFAT < 0.0f) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
     }
     {
