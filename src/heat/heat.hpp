@@ -8,6 +8,13 @@
 namespace gruv {
 
 // Heat coefficients ----------------------------------------------------------
+//! Faces assembled per node, and neighbours of the node equation: 2 per
+//! space dimension of the grid (one row: 2, one layer: 4, else 6).
+inline int32_t heat_face_count(const NDIM& d) {
+    if (d.NY == 1 && d.NZ == 1) return 2;
+    if (d.NZ == 1) return 4;
+    return 6;
+}
 //! KOEFFT: assembles the heat equation over the box I1..I2, J1..J2, K1..K2.
 void KOEFFT(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
 //! KONINF: thermal interface conductivities of node (I,J,K) toward I+1, J+1, K+1.

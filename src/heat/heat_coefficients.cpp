@@ -20,13 +20,6 @@ namespace gruv {
 
 namespace {
 
-//! Number of space dimensions of the grid: faces 1..2*NDIM are assembled.
-int32_t grid_dimensions(const NDIM& d) {
-    if (d.NY == 1 && d.NZ == 1) return 1;
-    if (d.NZ == 1) return 2;
-    return 3;
-}
-
 //! Effective thermal conductivity [W/m*K] of one node and, with convection,
 //! its porosity-weighted mean specific heat [J/kg*K].
 template <bool Trace>
@@ -205,8 +198,8 @@ void qkoeft_impl(Model& m) {
 template <bool Trace>
 void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2, bool in_solve) {
     const auto& d = m.ndim;
-    const int32_t ndim = grid_dimensions(d);
-    const int32_t nf = 2 * ndim;
+    const int32_t nf = heat_face_count(d);
+    const int32_t ndim = nf / 2;
     auto& c = m.koef;
     const int32_t ibild = m.inf2.IBILD;
     const bool konvek = m.inf2.KONVEK == 1;

@@ -16,11 +16,12 @@ namespace gruv {
 
 namespace {
 
-//! Number of neighbours of the node equation: 6, 4 for one layer, 2 for one row.
-int32_t neighbour_count(const NDIM& d) {
-    if (d.NY == 1 && d.NZ == 1) return 2;
-    if (d.NZ == 1) return 4;
-    return 6;
+//! Visits 1..nmax in the order RICHTG gives sweep number n.
+template <class Body>
+inline void in_sweep_order(int32_t n, int32_t nmax, int32_t mode, Body&& body) {
+    int32_t a, e, step;
+    RICHTG(n, a, e, step, nmax, mode);
+    for (int32_t x = a; step > 0 ? x <= e : x >= e; x += step) body(x);
 }
 
 //! Largest change of a sweep; a NaN change is kept once it appeared, so a
@@ -54,19 +55,11 @@ double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
     const double* ta = TA.data();
 
     double E = 0.0;
-    int32_t KA, KE, KS;
-    RICHTG(N, KA, KE, KS, d.NZ, iricht);
-    for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
-        const int32_t NJ = d.NZ == 1 ? N : K;
-        int32_t JA, JE, JS;
-        RICHTG(NJ, JA, JE, JS, d.NY, iricht);
-        for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
-            int32_t IA, IE, IS;
-            RICHTG(J, IA, IE, IS, d.NX, iricht);
-            for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+    in_sweep_order(N, d.NZ, iricht, [&](int32_t K) {
+        in_sweep_order(d.NZ == 1 ? N : K, d.NY, iricht, [&](int32_t J) {
+            in_sweep_order(J, d.NX, iricht, [&](int32_t I) {
                 const int32_t flag = iflg(I, J, K);
-                if (flag >= 2 && flag <= 5) continue;
-                if (flag <= -2 && flag >= -5) continue;
+                if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) return;
                 const std::ptrdiff_t p = NodeArray<double>::offset(I, J, K);
                 const bool inside[6] = {I > 1, I < d.NX, J > 1, J < d.NY, K > 1, K < d.NZ};
                 double S = 0.0;
@@ -84,14 +77,14 @@ double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
                 }
                 if (phase) phase_step<Trace>(m, I, J, K, T0);
                 track_error(E, std::fabs(t[p] - T0));
-            }
-        }
-    }
+            });
+        });
+    });
     return E;
 }
 
-//! Geometry of a grid line for the line solver: the coefficient pair on the
-//! line and the four cross neighbours on the right-hand side.
+//! Geometry of a family of grid lines for the line solver: the coefficient
+//! pair along the line and the four cross neighbours on the right-hand side.
 struct LineFaces {
     const NodeArray<float>* lower;     // coefficient toward the previous node of the line
     const NodeArray<float>* upper;     // toward the next node
@@ -100,11 +93,11 @@ struct LineFaces {
     std::ptrdiff_t along;              // offset between nodes of the line
 };
 
-//! Solves the line that starts at node p0 and has n nodes; the cross
-//! neighbours exist where has_cross says so for each node (I, J, K).
-template <bool Trace, class CrossTest>
-void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, double omega, bool phase,
-                CrossTest&& cross_exists, double& E) {
+//! Solves the line of n nodes that starts at node p0, then relaxes and
+//! corrects its nodes; the cross neighbour q exists where exists[q].
+template <bool Trace>
+void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, const bool (&exists)[4], double omega,
+                double& E) {
     auto& td = m.iadi;
     double* t = m.temp.TEMP.data();
     const auto& c = m.koef;
@@ -115,12 +108,13 @@ void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, doub
         td.TDB(s) = static_cast<double>(c.KDIA.data()[p]);
         double r = 0.0;
         for (int32_t q = 0; q < 4; ++q)
-            if (cross_exists(s, q)) r += static_cast<double>(f.cross[q]->data()[p]) * t[p + f.cross_step[q]];
+            if (exists[q]) r += static_cast<double>(f.cross[q]->data()[p]) * t[p + f.cross_step[q]];
         r += static_cast<double>(c.RSEI.data()[p]);
         td.TDR(s) = r;
         td.TDX(s) = t[p];
     }
     THOMAS(td, n);
+    const bool phase = m.inf2.IPHASE > 0;
     for (int32_t s = 1; s <= n; ++s) {
         const std::ptrdiff_t p = p0 + (s - 1) * f.along;
         const double T0 = t[p];
@@ -136,56 +130,40 @@ void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, doub
     }
 }
 
-//! One sweep of the line iteration: X, Y and Z lines; returns the largest change.
+//! One sweep of the line iteration: X, Y and Z lines, always in alternating
+//! order; returns the largest change.
 template <bool Trace>
 double line_sweep(Model& m, int32_t N, double omega) {
     const auto& d = m.ndim;
     const auto& c = m.koef;
-    const bool phase = m.inf2.IPHASE > 0;
     constexpr std::ptrdiff_t sx = 1, sy = IX, sz = std::ptrdiff_t{IX} * IY;
     double E = 0.0;
-
-    if (d.NX != 1) {
+    if (d.NX != 1) {  // layers, then rows (in the layer's order unless there is one layer)
         const LineFaces f{&c.KOXM, &c.KOXP, {&c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP}, {-sy, sy, -sz, sz}, sx};
-        int32_t KA, KE, KS;
-        RICHTG(N, KA, KE, KS, d.NZ, 1);
-        for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
-            int32_t JA, JE, JS;
-            RICHTG(d.NZ == 1 ? N : K, JA, JE, JS, d.NY, 1);
-            for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
+        in_sweep_order(N, d.NZ, 1, [&](int32_t K) {
+            in_sweep_order(d.NZ == 1 ? N : K, d.NY, 1, [&](int32_t J) {
                 const bool ex[4] = {J != 1, J != d.NY, K != 1, K != d.NZ};
-                solve_line<Trace>(m, NodeArray<double>::offset(1, J, K), d.NX, f, omega, phase,
-                           [&](int32_t, int32_t q) { return ex[q]; }, E);
-            }
-        }
+                solve_line<Trace>(m, NodeArray<double>::offset(1, J, K), d.NX, f, ex, omega, E);
+            });
+        });
     }
-    if (d.NY != 1) {
+    if (d.NY != 1) {  // columns, then layers in the column's order
         const LineFaces f{&c.KOYM, &c.KOYP, {&c.KOXM, &c.KOXP, &c.KOZM, &c.KOZP}, {-sx, sx, -sz, sz}, sy};
-        int32_t IA, IE, IS;
-        RICHTG(N, IA, IE, IS, d.NX, 1);
-        for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
-            int32_t KA, KE, KS;
-            RICHTG(I, KA, KE, KS, d.NZ, 1);
-            for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
+        in_sweep_order(N, d.NX, 1, [&](int32_t I) {
+            in_sweep_order(I, d.NZ, 1, [&](int32_t K) {
                 const bool ex[4] = {I != 1, I != d.NX, K != 1, K != d.NZ};
-                solve_line<Trace>(m, NodeArray<double>::offset(I, 1, K), d.NY, f, omega, phase,
-                           [&](int32_t, int32_t q) { return ex[q]; }, E);
-            }
-        }
+                solve_line<Trace>(m, NodeArray<double>::offset(I, 1, K), d.NY, f, ex, omega, E);
+            });
+        });
     }
-    if (d.NZ != 1) {
+    if (d.NZ != 1) {  // rows, then columns in the row's order
         const LineFaces f{&c.KOZM, &c.KOZP, {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP}, {-sx, sx, -sy, sy}, sz};
-        int32_t JA, JE, JS;
-        RICHTG(N, JA, JE, JS, d.NY, 1);
-        for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
-            int32_t IA, IE, IS;
-            RICHTG(J, IA, IE, IS, d.NX, 1);
-            for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+        in_sweep_order(N, d.NY, 1, [&](int32_t J) {
+            in_sweep_order(J, d.NX, 1, [&](int32_t I) {
                 const bool ex[4] = {I != 1, I != d.NX, J != 1, J != d.NY};
-                solve_line<Trace>(m, NodeArray<double>::offset(I, J, 1), d.NZ, f, omega, phase,
-                           [&](int32_t, int32_t q) { return ex[q]; }, E);
-            }
-        }
+                solve_line<Trace>(m, NodeArray<double>::offset(I, J, 1), d.NZ, f, ex, omega, E);
+            });
+        });
     }
     return E;
 }
@@ -208,7 +186,7 @@ void ITERAT(Model& m) {
     for (;;) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
-        const int32_t nf = neighbour_count(m.ndim);
+        const int32_t nf = heat_face_count(m.ndim);
         m.inf1.KONTRL = 1;
         m.inf2.NIT = 0;
         int32_t N = 0;
