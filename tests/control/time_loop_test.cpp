@@ -12,18 +12,12 @@
 namespace gruv {
 namespace {
 
-//! A uniform heat-only bar of three nodes in the short input, at rest.
-std::string bar_deck(test::ControlCards c, double temperature = 10.0) {
-    c.IMODE = 0;
-    c.IEINGA = 0;
-    c.NX = 3;
-    c.NY = 1;
-    c.NZ = 1;
-    c.time_unit = "TAG";
-    c.step_length = 1;
+//! The control cards (heat only, three nodes, daily steps) with a uniform
+//! bar at rest in the short input.
+std::string bar_deck(const test::ControlCards& c) {
     test::ShortInput s;
     s.widths_x = {1.0, 1.0, 1.0};
-    s.layers = {{temperature, 1000.0, 2.5, 2.0, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 0.0, 1}};
+    s.layers = {{10.0, 1000.0, 2.5, 2.0, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 0.0, 1}};
     return c.text() + s.text();
 }
 
@@ -42,62 +36,41 @@ std::vector<int> heading_days(const std::string& listing) {
     return days;
 }
 
-TEST(TimeLoop, IntervalsComputeWholeIntervalsOnly) {
-    test::ControlCards c;
-    c.NZSCHR = 10;
-    c.NZINT = 3;
-    c.NAUSG = 100;
-    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
-    ASSERT_EQ(r.status, kExitNormal) << r.console;
-    EXPECT_FLOAT_EQ(r.model->par1.ZEIT, 9.0f * 86400.0f) << "three intervals of three steps; the tenth is not computed";
-    EXPECT_EQ(count(r.console, "+ Abgelaufene Zeit:"), 9);
-    const std::string l = r.file("LISTE");
-    EXPECT_EQ(count(l, "Energieentzug bzw. Energieeingabe gestoppt"), 2);
-    EXPECT_EQ(count(l, "Energieentzug bzw. Energieeingabe gestartet"), 1);
-    EXPECT_NE(l.find("                GRUVELAN-3D Simulation normal beendet\n                Gesamtrechenzeit:"),
-              std::string::npos)
-        << l;
-}
-
-TEST(TimeLoop, IntervalLongerThanTheRunComputesNothing) {
-    test::ControlCards c;
-    c.NZSCHR = 4;
-    c.NZINT = 5;
-    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
-    ASSERT_EQ(r.status, kExitNormal) << r.console;
-    EXPECT_EQ(r.model->par1.ZEIT, 0.0f);
-    EXPECT_EQ(count(r.console, "Abgelaufene Zeit"), 0);
-    EXPECT_EQ(heading_days(r.file("LISTE")), std::vector<int>{0}) << "only the initial state is printed";
-}
-
-TEST(TimeLoop, IntervalEndPrintoutsKeepThePhaseOfThePeriodicOnes) {
-    test::ControlCards c;
-    c.NZSCHR = 21;
-    c.NZINT = 7;
-    c.NAUSG = 5;
-    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
-    ASSERT_EQ(r.status, kExitNormal) << r.console;
-    EXPECT_EQ(heading_days(r.file("LISTE")), (std::vector<int>{0, 5, 7, 10, 14, 15, 20, 21}));
-}
-
-TEST(TimeLoop, SingleIntervalEndsWithoutOnOffMessageOrExtraPrintout) {
-    test::ControlCards c;
-    c.NZSCHR = 7;
-    c.NZINT = 7;
-    c.NAUSG = 5;
-    auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
-    ASSERT_EQ(r.status, kExitNormal) << r.console;
-    const std::string l = r.file("LISTE");
-    EXPECT_EQ(heading_days(l), (std::vector<int>{0, 5})) << "steps 6 and 7 are never printed";
-    EXPECT_EQ(count(l, "Energieentzug"), 0);
+TEST(TimeLoop, IntervalsStepsAndPrintouts) {
+    struct Case {
+        int NZSCHR, NZINT, NAUSG, steps;
+        std::vector<int> printed;  //!< elapsed days of every table heading
+        int stopped, started;      //!< on/off messages at the interval ends
+    };
+    const Case cases[] = {
+        // Whole intervals only: the tenth step is not computed.
+        {10, 3, 100, 9, {0, 3, 6, 9}, 2, 1},
+        // An interval longer than the run: only the initial state.
+        {4, 5, 1, 0, {0}, 0, 0},
+        // The interval-end printouts do not reset the periodic count.
+        {21, 7, 5, 21, {0, 5, 7, 10, 14, 15, 20, 21}, 2, 1},
+        // One interval: no on/off message, and steps 6 and 7 are never printed.
+        {7, 7, 5, 7, {0, 5}, 0, 0},
+    };
+    for (const Case& k : cases) {
+        test::ControlCards c;
+        c.NZSCHR = k.NZSCHR, c.NZINT = k.NZINT, c.NAUSG = k.NAUSG;
+        auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
+        ASSERT_EQ(r.status, kExitNormal) << r.console;
+        EXPECT_EQ(r.model->par1.ZEIT, static_cast<float>(k.steps) * 86400.0f) << k.NZSCHR << "/" << k.NZINT;
+        EXPECT_EQ(count(r.console, "+ Abgelaufene Zeit:"), k.steps);
+        const std::string l = r.file("LISTE");
+        EXPECT_EQ(heading_days(l), k.printed) << k.NZSCHR << "/" << k.NZINT;
+        EXPECT_EQ(count(l, "                Energieentzug bzw. Energieeingabe gestoppt\n"), k.stopped);
+        EXPECT_EQ(count(l, "                Energieentzug bzw. Energieeingabe gestartet\n"), k.started);
+        EXPECT_NE(l.find("\n                GRUVELAN-3D Simulation normal beendet\n                Gesamtrechenzeit:"),
+                  std::string::npos);
+    }
 }
 
 TEST(TimeLoop, SteadyStateEndsTheRunEarly) {
     test::ControlCards c;
-    c.NZSCHR = 50;
-    c.NZINT = 10;
-    c.ISTAT = 1;
-    c.EPST = 1.0e-3;
+    c.NZSCHR = 50, c.NZINT = 10, c.ISTAT = 1, c.EPST = 1.0e-3;
     auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     EXPECT_FLOAT_EQ(r.model->par1.ZEIT, 86400.0f) << "a bar at rest is steady after the first step";
@@ -111,8 +84,7 @@ TEST(TimeLoop, SteadyStateEndsTheRunEarly) {
 
 TEST(TimeLoop, IntervalLengthBelowOneIsRejected) {
     test::ControlCards c;
-    c.NZINT = 0;
-    c.IENERG = 1;
+    c.NZINT = 0, c.IENERG = 1;
     auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
     EXPECT_EQ(r.status, kExitInput);
     EXPECT_NE(r.console.find("Zeitschritte pro Intervall NZINT =      0 - mindestens 1 erforderlich (Karte 7)"),
@@ -125,8 +97,7 @@ TEST(TimeLoop, IntervalLengthBelowOneIsRejected) {
 
 TEST(TimeLoop, DeckWithoutFieldInputMayOnlyShowItsCards) {
     test::ControlCards c;
-    c.IEINGA = -1;
-    c.NZSCHR = 0;
+    c.IEINGA = -1, c.NZSCHR = 0;
     auto shown = test::run_deck({{"GRUVAT", c.text()}});
     EXPECT_EQ(shown.status, kExitNormal) << shown.console;
     EXPECT_NE(shown.file("LISTE").find("Zusammenfassung der Eingangsparameter"), std::string::npos);
@@ -140,9 +111,7 @@ TEST(TimeLoop, DeckWithoutFieldInputMayOnlyShowItsCards) {
 
 TEST(TimeLoop, GrowingStepsStayFinite) {
     test::ControlCards c;
-    c.NZSCHR = 40;
-    c.NZINT = 40;
-    c.NAUSG = 100;
+    c.NZSCHR = 40, c.NZINT = 40, c.NAUSG = 100;
     c.ZFAKT = 1.0e10;  // the step overflows single precision after a few steps
     auto r = test::run_deck({{"GRUVAT", bar_deck(c)}});
     ASSERT_EQ(r.status, kExitNormal) << r.console;
