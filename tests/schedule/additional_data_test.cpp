@@ -1,5 +1,5 @@
 // The additional data file: head, value records, the marker value, the
-// table limit, add-mode entries over several readings, and its end.
+// table limit, add-mode entries over several readings, its end and its faults.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,21 +22,28 @@ protected:
         for (int i = 1; i <= 3; ++i) g.ZBRX(i) = 2.0f;
         for (int j = 1; j <= 2; ++j) g.ZBRY(j) = 5.0f;
         g.ZBRZ(1) = 1.0f;
-        for (int j = 1; j <= 2; ++j)
-            for (int i = 1; i <= 3; ++i) g.ZVOL(i, j, 1) = 10.0f;
+        g.ZVOL.fill(10.0f);
     }
-    int call() {
+    //! Calls ZUSDAT on the file text (a new file when given); the exit status
+    //! when it stops the run, -1 when it returns.
+    int call(const std::string& file = "") {
+        if (!file.empty()) {
+            IZANF = 0;
+            input(file, 8);
+        }
         return status_of([&] { ZUSDAT(m, IZANF); });
     }
     int32_t IZANF = 0;
 };
 
+constexpr const char* kTail = "                Gesamtrechenzeit: <masked> Minuten\n"
+                              "                Gesamtrechenzeit: <masked> Minuten\n";
+
 TEST_F(AdditionalDataTest, HeadThenOneRecordPerCall) {
     m.inf3.NUMW = 3;  // entries of card 29 stay in front
-    input("(I5)\n    2\n(A4,4I5)\nQUEL    1    1    1    0\nWPOT    0    2    0    5\n(2F10.0)\n  Q [m3/s] Potential\n"
-          "       5.0     100.0\n     -99.9     101.0\n       0.0     -99.9\n",
-          8);
-    EXPECT_EQ(call(), -1);
+    EXPECT_EQ(call("(I5)\n    2\n(A4,4I5)\nQUEL    1    1    1    0\nWPOT    0    2    0    5\n(2F10.0)\n"
+                   "  Q [m3/s] Potential\n       5.0     100.0\n     -99.9     101.0\n       0.0     -99.9\n"),
+              -1);
     EXPECT_EQ(IZANF, 1);
     EXPECT_EQ(m.inf3.NZUS, 2);
     EXPECT_EQ(keyword_of(m.zyk2.SWORT(4)), Keyword::QUEL);
@@ -45,7 +52,6 @@ TEST_F(AdditionalDataTest, HeadThenOneRecordPerCall) {
     EXPECT_EQ(m.trns.QUEL(1, 1, 1), 5.0f);
     EXPECT_EQ(m.wpot.WPOT(3, 2, 1), 100.0f);
     EXPECT_EQ(m.wpot.WPOT(3, 1, 1), 0.0f);
-
     // The marker value leaves its change as it is; any other value, 0
     // included, is applied.
     EXPECT_EQ(call(), -1);
@@ -57,23 +63,19 @@ TEST_F(AdditionalDataTest, HeadThenOneRecordPerCall) {
 }
 
 TEST_F(AdditionalDataTest, EndOfFileEndsTheRunNormallyAfterTheFinalOutput) {
-    input("(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n       5.0\n", 8);
-    EXPECT_EQ(call(), -1);
+    EXPECT_EQ(call("(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n       5.0\n"), -1);
     EXPECT_EQ(call(), kExitNormal);
-    const std::string out = mask_volatile(console());
     // The head printout, then the end message and the computing time (on
     // the listing, which is the console here, and on the console).
+    const std::string out = mask_volatile(console());
     EXPECT_NE(out.find(" Konvergenz seit dem letzten Zeitschritt nach"), std::string::npos) << out;
-    const std::string tail = " Ende der optionalen Eingabedatei erreicht - Bearbeitung abgebrochen\n"
-                             "                Gesamtrechenzeit: <masked> Minuten\n"
-                             "                Gesamtrechenzeit: <masked> Minuten\n";
+    const std::string tail = " Ende der optionalen Eingabedatei erreicht - Bearbeitung abgebrochen\n" + std::string(kTail);
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
 }
 
 TEST_F(AdditionalDataTest, NoChangesStillReadOneLinePerCall) {
-    input("(I5)\n    0\n(A4,4I5)\n(F10.0)\nheading\n\n       1.0\n", 8);
-    EXPECT_EQ(call(), -1);
+    EXPECT_EQ(call("(I5)\n    0\n(A4,4I5)\n(F10.0)\nheading\n\n       1.0\n"), -1);
     EXPECT_EQ(call(), -1);
     EXPECT_EQ(call(), kExitNormal);
     EXPECT_EQ(m.inf3.NZUS, 0);
@@ -82,86 +84,72 @@ TEST_F(AdditionalDataTest, NoChangesStillReadOneLinePerCall) {
 
 TEST_F(AdditionalDataTest, TableLimitCountsTheEntriesOfTheMainInput) {
     m.inf3.NUMW = 4990;
-    auto head = [](int n) {
+    auto file = [](int n) {
         std::string s = "(I5)\n" + std::string(n < 10 ? "    " : "   ") + std::to_string(n) + "\n(A4,4I5)\n";
         for (int i = 0; i < n; ++i) s += "SOUC    1    1    1    0\n";
         s += "(11F5.0)\nW/m3\n";
         for (int i = 0; i < n; ++i) s += "  1.0";
         return s + "\n";
     };
-    input(head(10), 8);
-    EXPECT_EQ(call(), -1);
+    EXPECT_EQ(call(file(10)), -1);
     EXPECT_EQ(m.ener.SOUC(1, 1, 1), 1.0f);
-
-    IZANF = 0;
-    input(head(11), 8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_NE(console().find(" Es sollen 5001 Werte umgewandelt werden - Feld IWERT zu klein dimensioniert\n"),
+    EXPECT_EQ(call(file(11)), kExitInput);
+    EXPECT_NE(mask_volatile(console()).find(" Es sollen 5001 Werte umgewandelt werden - Feld IWERT zu klein dimensioniert\n" +
+                             std::string(kTail)),
               std::string::npos);
-    EXPECT_NE(console().find("Gesamtrechenzeit"), std::string::npos);
-}
-
-TEST_F(AdditionalDataTest, ValueRecordNotReadableUnderItsFormat) {
-    // Letters in a numeric field, and a value format that is no format at all
-    // (with and without changes): the value record cannot be read.
-    for (const char* file : {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n",
-                             "(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0\nQ\n       5.0\n",
-                             "(I5)\n    0\n(A4,4I5)\n(F10.0\nQ\n\n"}) {
-        IZANF = 0;
-        const std::string before = console();
-        input(file, 8);
-        EXPECT_EQ(call(), kExitInput) << file;
-        EXPECT_EQ(mask_volatile(console().substr(before.size())), " Fehler in der Datenstruktur der Zusatzdaten\n"
-                                                                 "                Gesamtrechenzeit: <masked> Minuten\n"
-                                                                 "                Gesamtrechenzeit: <masked> Minuten\n")
-            << file;
-    }
 }
 
 TEST_F(AdditionalDataTest, AddModeEntriesApplyTheChangeOfTheirValue) {
     // A constant recharge acts once, not once more at every reading; an
-    // inflow that changes from 2 to 3 to 1 leaves 1 on top of the base.
+    // inflow that changes from 2 to 3 to 1 leaves 1 on top of the base; the
+    // fixed values of an added HTOT are added once.
     m.trns.QUEL.fill(0.5f);
-    input("(I5)\n    2\n(A4,4I5)\nGWNB    1    1    1    0\nRNZF    2    1    1   -9\n(2F10.0)\nGWNB RNZF\n"
-          "    1.0E-3       2.0\n    1.0E-3       3.0\n    1.0E-3       1.0\n",
-          8);
-    for (int n = 0; n < 3; ++n) EXPECT_EQ(call(), -1);
+    m.trns.SPEI.fill(0.1f);
+    EXPECT_EQ(call("(I5)\n    3\n(A4,4I5)\nGWNB    1    1    1    0\nRNZF    2    1    1   -9\n"
+                   "HTOT    3    1    1   -9\n(3F10.0)\nGWNB RNZF HTOT\n    1.0E-3       2.0       0.0\n"
+                   "    1.0E-3       3.0       0.0\n    1.0E-3       1.0       0.0\n"),
+              -1);
+    for (int n = 0; n < 2; ++n) EXPECT_EQ(call(), -1);
     EXPECT_EQ(m.trns.QUEL(1, 1, 1), 1.0E-3f * 2.0f * 5.0f + 0.5f);
     EXPECT_EQ(m.trns.QUEL(2, 1, 1), 1.5f);
+    EXPECT_EQ(m.trns.SPEI(3, 1, 1), 0.1f + 1.0E30f);
+    EXPECT_EQ(m.ifld.JFLG(3, 1, 1), 2);
 }
 
-TEST_F(AdditionalDataTest, UnknownKeywordIsAnErrorOfTheAdditionalFile) {
-    input("(I5)\n    1\n(A4,4I5)\nQUAL    1    1    1    0\n(F10.0)\nQ\n       5.0\n", 8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_EQ(console(), "                  1. Schluesselwort: QUAL unbekannt!\n"
-                         "                  1. Schluesselwort: QUAL unbekannt!\n"
-                         "                  1 Fehler in der Zusatzeingabedatei\n"
-                         "                  1 Fehler in der Zusatzeingabedatei\n"
-                         " Bitte ueberpruefen Sie die Eingabedatei!\n");
-}
-
-TEST_F(AdditionalDataTest, ChangesOutsideTheGridAreRejectedAtTheHead) {
+TEST_F(AdditionalDataTest, FaultsEndTheRunWithTheirMessage) {
+    const std::string unknown = "                  2. Schluesselwort: QUAL unbekannt!\n";
+    const std::string outside =
+        "                  3. Schluesselwort: WATT Knoten (     1,     3,     1) ausserhalb des Gitters!\n";
+    const std::string one_error = "                  1 Fehler in der Zusatzeingabedatei\n";
+    const std::string structure = " Fehler in der Datenstruktur der Zusatzdaten\n" + std::string(kTail);
+    const struct {
+        const char* file;
+        std::string console;
+    } cases[] = {
+        // Value records that cannot be read: letters in a numeric field, a
+        // value format that is no format (with and without changes).
+        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n", structure},
+        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0\nQ\n       5.0\n", structure},
+        {"(I5)\n    0\n(A4,4I5)\n(F10.0\nQ\n\n", structure},
+        // The head: keywords outside the table, nodes outside the grid, a
+        // negative count, damaged blocks.
+        {"(I5)\n    1\n(A4,4I5)\nQUAL    1    1    1    0\n(F10.0)\nQ\n       5.0\n",
+         unknown + unknown + one_error + one_error + " Bitte ueberpruefen Sie die Eingabedatei!\n"},
+        {"(I5)\n    2\n(A4,4I5)\nSOUC    1    1    1    7\nWATT    1    3    1    0\n(2F10.0)\nW\n       5.0       1.0\n",
+         outside + outside + one_error + one_error + " Bitte ueberpruefen Sie die Eingabedatei!\n"},
+        {"(I5)\n   -1\n(A4,4I5)\n(F10.0)\nQ\n",
+         " negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n"},
+        {"(I5)\n    x\n", " fehlerhaftes Datenformat in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n"},
+        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\n",
+         " unerwartet Dateiende erreicht in Block 3 der Zusatzeingabedatei\nBitte Datei ergaenzen!\n"},
+    };
     m.inf3.NUMW = 1;
-    input("(I5)\n    2\n(A4,4I5)\nSOUC    1    1    1    7\nWATT    1    3    1    0\n(2F10.0)\nW\n       5.0       1.0\n",
-          8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_EQ(console(),
-              "                  3. Schluesselwort: WATT Knoten (     1,     3,     1) ausserhalb des Gitters!\n"
-              "                  3. Schluesselwort: WATT Knoten (     1,     3,     1) ausserhalb des Gitters!\n"
-              "                  1 Fehler in der Zusatzeingabedatei\n"
-              "                  1 Fehler in der Zusatzeingabedatei\n"
-              " Bitte ueberpruefen Sie die Eingabedatei!\n");
-    EXPECT_EQ(m.ener.SOUC(1, 1, 1), 0.0f);  // nothing applied
-}
-
-TEST_F(AdditionalDataTest, DamagedHead) {
-    input("(I5)\n    x\n", 8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_EQ(console(), " fehlerhaftes Datenformat in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n");
-    IZANF = 0;
-    input("(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\n", 8);
-    EXPECT_EQ(call(), kExitInput);
-    EXPECT_NE(console().find(" unerwartet Dateiende erreicht in Block 3 der Zusatzeingabedatei\n"), std::string::npos);
+    for (const auto& c : cases) {
+        const std::size_t before = console().size();
+        EXPECT_EQ(call(c.file), kExitInput) << c.file;
+        EXPECT_EQ(mask_volatile(console().substr(before)), c.console) << c.file;
+    }
+    EXPECT_EQ(m.ener.SOUC(1, 1, 1), 0.0f);  // nothing of a rejected head is applied
 }
 
 }  // namespace
