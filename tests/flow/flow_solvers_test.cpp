@@ -1,222 +1,137 @@
-// The flow solvers: sweep orders, convergence and stop rule, constant heads,
-// the zero diagonal, a diverging solve, and the interactive change of the
-// factors with the repeated solve.
+// The flow solvers: sweep orders against literal sweeps, convergence and the
+// stop rule, constant heads, the zero diagonal, a diverging solve, and the
+// interactive change of the factors with the repeated solve.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "flow/layer_faces.hpp"
 #include "flow/line_solver.hpp"
-#include "flow/properties.hpp"
 #include "flow_fixture.hpp"
 
 namespace gruv {
 namespace {
 
+using test::count;
 using test::FlowModel;
 
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-    return n;
+// ------------------------------------------------------ literal sweeps
+
+//! The loop over 1..N that RICHTG gives for sweep L and mode M.
+std::vector<int32_t> order(int32_t L, int32_t N, int32_t M) {
+    int32_t A, E, S;
+    RICHTG(L, A, E, S, N, M);
+    std::vector<int32_t> v;
+    for (int32_t n = (E - A + S) / S, x = A; n > 0; --n, x += S) v.push_back(x);
+    return v;
 }
 
-// ---------------------------------------------------------------- orders
-
-// Coefficients set by hand: each row of four nodes is coupled only along X
-// (coefficient 1 each way, diagonal 2), the end nodes hold fixed heads. One
-// Gauss-Seidel sweep shows the order in which the middle nodes are visited.
-struct TwoRows : ::testing::Test {
-    FlowModel f{4, 2, 1, 10.0f, 10.0f, 10.0f, -100.0f};  // all heads above the cell tops
-    void SetUp() override {
-        auto& c = f.m.koef;
-        for (int j = 1; j <= 2; ++j)
-            for (int i = 1; i <= 4; ++i) {
-                c.KOXM(i, j, 1) = i > 1 ? 1.0f : 0.0f;
-                c.KOXP(i, j, 1) = i < 4 ? 1.0f : 0.0f;
-                c.KDIA(i, j, 1) = c.KOXM(i, j, 1) + c.KOXP(i, j, 1);
-                f.m.wpot.WPOT(i, j, 1) = f.m.wpot.WPOTA(i, j, 1) = 0.0f;
-            }
-        for (int j = 1; j <= 2; ++j) {
-            f.fix_head(1, j, 1, 4.0f);
-            f.fix_head(4, j, 1, 8.0f);
-        }
-        f.m.inf1.ITMAX = 1;
-    }
-};
-
-TEST_F(TwoRows, AscendingOrderVisitsLeftToRight) {
-    f.m.inf1.IRICHT = 0;
-    ITERAH(f.m);
-    for (int j = 1; j <= 2; ++j) {
-        EXPECT_EQ(f.m.wpot.WPOT(2, j, 1), 2.0f);  // (4 + 0) / 2
-        EXPECT_EQ(f.m.wpot.WPOT(3, j, 1), 5.0f);  // (2 + 8) / 2
-    }
-    EXPECT_EQ(f.m.par1.FEHLER, 5.0f);
-    EXPECT_EQ(f.m.inf2.NIT, 1);
+std::array<const NodeArray<float>*, 6> faces(const Model& m) {
+    const auto& c = m.koef;
+    return {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP};
 }
 
-TEST_F(TwoRows, AlternatingOrderRunsEvenRowsRightToLeft) {
-    f.m.inf1.IRICHT = 1;
-    ITERAH(f.m);
-    EXPECT_EQ(f.m.wpot.WPOT(2, 1, 1), 2.0f);
-    EXPECT_EQ(f.m.wpot.WPOT(3, 1, 1), 5.0f);
-    EXPECT_EQ(f.m.wpot.WPOT(3, 2, 1), 4.0f);  // (0 + 8) / 2 first
-    EXPECT_EQ(f.m.wpot.WPOT(2, 2, 1), 4.0f);  // (4 + 4) / 2
+//! The two DELTAH tests after a node update.
+void deltah_tests(Model& m, int32_t I, int32_t J, int32_t K, float Hold, float Hnew) {
+    const float Zo = m.par2.HGOK - m.gitt.KORZ(K) - m.gitt.ABZO(K) + m.gitt.ZBRZ(K);
+    if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
+    if (Hnew < Zo) DELTAH(m, I, J, K);
 }
 
-TEST_F(TwoRows, TimeWeightingAndRelaxation) {
-    // ALFA = 0.5: the neighbours enter half with their previous heads (all
-    // 0 in the middle, the fixed ends 4 and 8); OMEGA = 1.5 over-relaxes.
-    f.m.par2.ALFA = 0.5f;
-    f.m.par2.OMEGA = 1.5f;
-    ITERAH(f.m);
-    // Node 2: neighbours 0.5*4 + 0.5*4 = 4 and 0: (4/2 - 0)*1.5 = 3.
-    EXPECT_EQ(f.m.wpot.WPOT(2, 1, 1), 3.0f);
-    // Node 3: 0.5*3 + 0.5*0 = 1.5 and 8: (9.5/2)*1.5 = 7.125.
-    EXPECT_EQ(f.m.wpot.WPOT(3, 1, 1), 7.125f);
-}
-
-// A literal point sweep, with every neighbour tested against the grid
-// bounds, to compare the split interior/boundary kernels with.
+//! A point sweep as the algorithm reads, every neighbour tested against the
+//! grid, to compare the split interior/boundary kernels with.
 float literal_point_sweep(Model& m, int32_t L, float OM) {
     const auto& d = m.ndim;
-    const auto& c = m.koef;
-    const NodeArray<float>* coef[6] = {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP};
+    const auto co = faces(m);
     const int nb = d.NZ == 1 ? (d.NY == 1 ? 2 : 4) : 6;
     const int32_t M = m.inf1.IRICHT;
     float F = 0.0f;
-    int32_t KA, KE, KS, JA, JE, JS, IA, IE, IS;
-    RICHTG(L, KA, KE, KS, d.NZ, M);
-    for (int32_t K = KA; KS > 0 ? K <= KE : K >= KE; K += KS) {
-        RICHTG(d.NZ == 1 ? L : K, JA, JE, JS, d.NY, M);
-        const float Zo = m.par2.HGOK - m.gitt.KORZ(K) - m.gitt.ABZO(K) + m.gitt.ZBRZ(K);
-        for (int32_t J = JA; JS > 0 ? J <= JE : J >= JE; J += JS) {
-            RICHTG(J, IA, IE, IS, d.NX, M);
-            for (int32_t I = IA; IS > 0 ? I <= IE : I >= IE; I += IS) {
+    for (int32_t K : order(L, d.NZ, M))
+        for (int32_t J : order(d.NZ == 1 ? L : K, d.NY, M))
+            for (int32_t I : order(J, d.NX, M)) {
                 if (m.ifld.JFLG(I, J, K) == 2) continue;
                 float sum = 0.0f;
                 for (int n = 0; n < nb; ++n) {
-                    const int32_t ii = I + INCB::NBI[n], jj = J + INCB::NBJ[n], kk = K + INCB::NBK[n];
-                    if (ii < 1 || ii > d.NX || jj < 1 || jj > d.NY || kk < 1 || kk > d.NZ) continue;
-                    sum = sum + WICHHY(m, ii, jj, kk) * (*coef[n])(I, J, K);
+                    const int32_t i = I + INCB::NBI[n], j = J + INCB::NBJ[n], k = K + INCB::NBK[n];
+                    if (i >= 1 && i <= d.NX && j >= 1 && j <= d.NY && k >= 1 && k <= d.NZ)
+                        sum = sum + WICHHY(m, i, j, k) * (*co[n])(I, J, K);
                 }
                 const float Hold = m.wpot.WPOT(I, J, K);
-                const float Hnew = ((sum + c.RSEI(I, J, K)) / c.KDIA(I, J, K) - Hold) * OM + Hold;
+                const float Hnew = ((sum + m.koef.RSEI(I, J, K)) / m.koef.KDIA(I, J, K) - Hold) * OM + Hold;
                 m.wpot.WPOT(I, J, K) = Hnew;
-                if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
-                if (Hnew < Zo) DELTAH(m, I, J, K);
+                deltah_tests(m, I, J, K, Hold, Hnew);
                 F = std::fmax(F, std::fabs(Hold - Hnew));
             }
-        }
-    }
     return F;
 }
 
-// A literal line sweep in the same spirit.
+//! A line sweep as the algorithm reads: lines along axis a (0 X, 1 Y, 2 Z);
+//! X lines by layers (sweep order) and rows (layer order, sweep order in one
+//! layer), Y lines by columns and layers, Z lines by rows and columns; the
+//! off-line neighbours on the right-hand side in face order.
 double literal_line_sweep(Model& m, int32_t L, float R) {
     const auto& d = m.ndim;
-    const auto& c = m.koef;
+    const auto co = faces(m);
     auto& H = m.wpot.WPOT;
     auto& t = m.iadi;
+    const int32_t N[3] = {d.NX, d.NY, d.NZ};
+    const int outer[3] = {2, 0, 1}, inner[3] = {1, 2, 0};
     double F = 0.0;
-    auto update = [&](int32_t I, int32_t J, int32_t K, int n) {
-        const float Hold = H(I, J, K);
-        const float Hnew = static_cast<float>(static_cast<double>(Hold) +
-                                              static_cast<double>(R) * (t.TDX(n) - static_cast<double>(Hold)));
-        H(I, J, K) = Hnew;
-        F = std::fmax(F, static_cast<double>(std::fabs(Hnew - Hold)));
-        const float Zo = m.par2.HGOK - m.gitt.KORZ(K) - m.gitt.ABZO(K) + m.gitt.ZBRZ(K);
-        if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
-        if (Hnew < Zo) DELTAH(m, I, J, K);
-    };
-    auto term = [&](const NodeArray<float>& a, int32_t I, int32_t J, int32_t K, int32_t i2, int32_t j2, int32_t k2) {
-        return static_cast<double>(a(I, J, K) * H(i2, j2, k2));
-    };
-    int32_t A1, E1, S1, A2, E2, S2;
-    if (d.NX != 1 || (d.NY == 1 && d.NZ == 1)) {  // a single node is a line of one
-        RICHTG(L, A1, E1, S1, d.NZ, 1);
-        for (int32_t K = A1; S1 > 0 ? K <= E1 : K >= E1; K += S1) {
-            RICHTG(d.NZ != 1 ? K : L, A2, E2, S2, d.NY, 1);
-            for (int32_t J = A2; S2 > 0 ? J <= E2 : J >= E2; J += S2) {
-                for (int32_t I = 1; I <= d.NX; ++I) {
-                    t.TDA(I) = -static_cast<double>(c.KOXM(I, J, K));
-                    t.TDB(I) = c.KDIA(I, J, K);
-                    t.TDC(I) = -static_cast<double>(c.KOXP(I, J, K));
-                    t.TDX(I) = H(I, J, K);
+    for (int a = 0; a < 3; ++a) {
+        const bool single_node = N[0] == 1 && N[1] == 1 && N[2] == 1;  // solved as a line of one node
+        if (N[a] == 1 && !(a == 0 && single_node)) continue;
+        for (int32_t p : order(L, N[outer[a]], 1))
+            for (int32_t q : order(a == 0 && d.NZ == 1 ? L : p, N[inner[a]], 1)) {
+                int32_t x[3];
+                x[outer[a]] = p;
+                x[inner[a]] = q;
+                for (x[a] = 1; x[a] <= N[a]; ++x[a]) {
+                    const int32_t I = x[0], J = x[1], K = x[2], n = x[a];
+                    t.TDA(n) = -static_cast<double>((*co[2 * a])(I, J, K));
+                    t.TDB(n) = m.koef.KDIA(I, J, K);
+                    t.TDC(n) = -static_cast<double>((*co[2 * a + 1])(I, J, K));
+                    t.TDX(n) = H(I, J, K);
                     double r = 0.0;
-                    if (J != 1) r += term(c.KOYM, I, J, K, I, J - 1, K);
-                    if (J != d.NY) r += term(c.KOYP, I, J, K, I, J + 1, K);
-                    if (K != 1) r += term(c.KOZM, I, J, K, I, J, K - 1);
-                    if (K != d.NZ) r += term(c.KOZP, I, J, K, I, J, K + 1);
-                    t.TDR(I) = r + static_cast<double>(c.RSEI(I, J, K));
+                    for (int b = 0; b < 3; ++b) {
+                        if (b == a) continue;
+                        int32_t y[3] = {I, J, K};
+                        y[b] = x[b] - 1;
+                        if (x[b] != 1) r += static_cast<double>((*co[2 * b])(I, J, K) * H(y[0], y[1], y[2]));
+                        y[b] = x[b] + 1;
+                        if (x[b] != N[b]) r += static_cast<double>((*co[2 * b + 1])(I, J, K) * H(y[0], y[1], y[2]));
+                    }
+                    t.TDR(n) = r + static_cast<double>(m.koef.RSEI(I, J, K));
                 }
-                THOMAS(t, d.NX);
-                for (int32_t I = 1; I <= d.NX; ++I) update(I, J, K, I);
-            }
-        }
-    }
-    if (d.NY != 1) {
-        RICHTG(L, A1, E1, S1, d.NX, 1);
-        for (int32_t I = A1; S1 > 0 ? I <= E1 : I >= E1; I += S1) {
-            RICHTG(I, A2, E2, S2, d.NZ, 1);
-            for (int32_t K = A2; S2 > 0 ? K <= E2 : K >= E2; K += S2) {
-                for (int32_t J = 1; J <= d.NY; ++J) {
-                    t.TDA(J) = -static_cast<double>(c.KOYM(I, J, K));
-                    t.TDB(J) = c.KDIA(I, J, K);
-                    t.TDC(J) = -static_cast<double>(c.KOYP(I, J, K));
-                    t.TDX(J) = H(I, J, K);
-                    double r = 0.0;
-                    if (I != 1) r += term(c.KOXM, I, J, K, I - 1, J, K);
-                    if (I != d.NX) r += term(c.KOXP, I, J, K, I + 1, J, K);
-                    if (K != 1) r += term(c.KOZM, I, J, K, I, J, K - 1);
-                    if (K != d.NZ) r += term(c.KOZP, I, J, K, I, J, K + 1);
-                    t.TDR(J) = r + static_cast<double>(c.RSEI(I, J, K));
+                THOMAS(t, N[a]);
+                for (x[a] = 1; x[a] <= N[a]; ++x[a]) {
+                    const float Hold = H(x[0], x[1], x[2]);
+                    const double relaxed = static_cast<double>(Hold) + static_cast<double>(R) *
+                                                                           (t.TDX(x[a]) - static_cast<double>(Hold));
+                    const float Hnew = static_cast<float>(relaxed);
+                    H(x[0], x[1], x[2]) = Hnew;
+                    F = std::fmax(F, static_cast<double>(std::fabs(Hnew - Hold)));
+                    deltah_tests(m, x[0], x[1], x[2], Hold, Hnew);
                 }
-                THOMAS(t, d.NY);
-                for (int32_t J = 1; J <= d.NY; ++J) update(I, J, K, J);
             }
-        }
-    }
-    if (d.NZ != 1) {
-        RICHTG(L, A1, E1, S1, d.NY, 1);
-        for (int32_t J = A1; S1 > 0 ? J <= E1 : J >= E1; J += S1) {
-            RICHTG(J, A2, E2, S2, d.NX, 1);
-            for (int32_t I = A2; S2 > 0 ? I <= E2 : I >= E2; I += S2) {
-                for (int32_t K = 1; K <= d.NZ; ++K) {
-                    t.TDA(K) = -static_cast<double>(c.KOZM(I, J, K));
-                    t.TDB(K) = c.KDIA(I, J, K);
-                    t.TDC(K) = -static_cast<double>(c.KOZP(I, J, K));
-                    t.TDX(K) = H(I, J, K);
-                    double r = 0.0;
-                    if (I != 1) r += term(c.KOXM, I, J, K, I - 1, J, K);
-                    if (I != d.NX) r += term(c.KOXP, I, J, K, I + 1, J, K);
-                    if (J != 1) r += term(c.KOYM, I, J, K, I, J - 1, K);
-                    if (J != d.NY) r += term(c.KOYP, I, J, K, I, J + 1, K);
-                    t.TDR(K) = r + static_cast<double>(c.RSEI(I, J, K));
-                }
-                THOMAS(t, d.NZ);
-                for (int32_t K = 1; K <= d.NZ; ++K) update(I, J, K, K);
-            }
-        }
     }
     return F;
 }
 
 // A heterogeneous, partly unconfined model with sources, constant heads and
-// heads around the cell tops, the same for every seed.
+// heads around the cell tops (layers of 5 m below 20 m), the same per seed.
 void scramble(FlowModel& f, unsigned seed) {
     std::mt19937 gen(seed);
     std::uniform_real_distribution<float> logk(-6.0f, -3.0f), head(8.0f, 22.0f), unit(0.0f, 1.0f);
     auto& m = f.m;
-    const auto& d = m.ndim;
-    for (int k = 1; k <= d.NZ; ++k)
-        for (int j = 1; j <= d.NY; ++j)
-            for (int i = 1; i <= d.NX; ++i) {
+    for (int k = 1; k <= m.ndim.NZ; ++k)
+        for (int j = 1; j <= m.ndim.NY; ++j)
+            for (int i = 1; i <= m.ndim.NX; ++i) {
                 m.trns.TRSX(i, j, k) = std::pow(10.0f, logk(gen));
                 m.trns.TRSY(i, j, k) = std::pow(10.0f, logk(gen));
                 m.trns.TRSZ(i, j, k) = std::pow(10.0f, logk(gen));
@@ -233,50 +148,37 @@ struct Shape {
 
 class SweepOrders : public ::testing::TestWithParam<Shape> {};
 
-// Three sweeps of the solver against three literal sweeps: the same heads,
-// bit for bit, on grids that exercise every kernel of the split loops.
-TEST_P(SweepOrders, PointIterationMatchesTheLiteralSweep) {
+// Three sweeps of each solver against three literal sweeps: the same heads
+// and error, bit for bit, on grids that exercise every kernel of the split
+// loops and both orders.
+TEST_P(SweepOrders, SolversMatchTheLiteralSweeps) {
     const Shape s = GetParam();
-    FlowModel a(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f), b(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f);
-    for (FlowModel* f : {&a, &b}) {
-        scramble(*f, 17u);
-        f->m.inf1.IRICHT = s.iricht;
-        f->m.par2.OMEGA = 1.3f;
-        f->m.par2.ALFA = 0.7f;
-        f->build();
+    for (float omega : {1.3f, -1.2f}) {
+        FlowModel a(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f), b(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f);
+        for (FlowModel* f : {&a, &b}) {
+            scramble(*f, 17u);
+            f->m.inf1.IRICHT = s.iricht;
+            f->m.par2.OMEGA = omega;
+            f->m.par2.ALFA = 0.7f;
+            f->build();
+        }
+        a.m.inf1.ITMAX = 3;
+        a.m.par2.EPSH = -1.0f;  // never converged: exactly three sweeps
+        double F = 0.0;
+        if (omega > 0.0f) {
+            ITERAH(a.m);
+            for (int L = 1; L <= 3; ++L) F = literal_point_sweep(b.m, L, omega);
+        } else {
+            IADIST(a.m);
+            for (int L = 1; L <= 3; ++L) F = literal_line_sweep(b.m, L, -omega);
+        }
+        EXPECT_EQ(a.m.inf2.NIT, 3);
+        EXPECT_EQ(a.m.par1.FEHLER, static_cast<float>(F)) << omega;
+        for (int k = 1; k <= s.nz; ++k)
+            for (int j = 1; j <= s.ny; ++j)
+                for (int i = 1; i <= s.nx; ++i)
+                    ASSERT_EQ(a.m.wpot.WPOT(i, j, k), b.m.wpot.WPOT(i, j, k)) << omega << ' ' << i << j << k;
     }
-    a.m.inf1.ITMAX = 3;
-    a.m.par2.EPSH = -1.0f;  // never converged: exactly three sweeps
-    ITERAH(a.m);
-    float F = 0.0f;
-    for (int L = 1; L <= 3; ++L) F = literal_point_sweep(b.m, L, 1.3f);
-    EXPECT_EQ(a.m.inf2.NIT, 3);
-    EXPECT_EQ(a.m.par1.FEHLER, F);
-    for (int k = 1; k <= s.nz; ++k)
-        for (int j = 1; j <= s.ny; ++j)
-            for (int i = 1; i <= s.nx; ++i)
-                ASSERT_EQ(a.m.wpot.WPOT(i, j, k), b.m.wpot.WPOT(i, j, k)) << i << ',' << j << ',' << k;
-}
-
-TEST_P(SweepOrders, LineIterationMatchesTheLiteralSweep) {
-    const Shape s = GetParam();
-    FlowModel a(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f), b(s.nx, s.ny, s.nz, 10.0f, 10.0f, 5.0f, 20.0f);
-    for (FlowModel* f : {&a, &b}) {
-        scramble(*f, 29u);
-        f->m.par2.OMEGA = -1.2f;
-        f->build();
-    }
-    a.m.inf1.ITMAX = 3;
-    a.m.par2.EPSH = -1.0f;
-    IADIST(a.m);
-    double F = 0.0;
-    for (int L = 1; L <= 3; ++L) F = literal_line_sweep(b.m, L, 1.2f);
-    EXPECT_EQ(a.m.inf2.NIT, 3);
-    EXPECT_EQ(a.m.par1.FEHLER, static_cast<float>(F));
-    for (int k = 1; k <= s.nz; ++k)
-        for (int j = 1; j <= s.ny; ++j)
-            for (int i = 1; i <= s.nx; ++i)
-                ASSERT_EQ(a.m.wpot.WPOT(i, j, k), b.m.wpot.WPOT(i, j, k)) << i << ',' << j << ',' << k;
 }
 
 INSTANTIATE_TEST_SUITE_P(Grids, SweepOrders,
@@ -284,80 +186,69 @@ INSTANTIATE_TEST_SUITE_P(Grids, SweepOrders,
                                            Shape{1, 5, 3, 1}, Shape{8, 1, 1, 0}, Shape{2, 2, 2, 1},
                                            Shape{1, 1, 1, 0}));
 
-// ------------------------------------------------------ steady 1-D flow
-
-// Steady flow between fixed heads 10 m and 5 m over 100 m in a uniform
-// confined layer: the exact discrete solution is linear. A solve stops at a
-// change per sweep of EPSH; its distance to the solution is then at most
-// EPSH / (1 - spectral radius): about 10 EPSH for Gauss-Seidel on these nine
-// unknowns, 2.5 EPSH for SOR with 1.6, less for the line solvers, which
-// solve this single line exactly (relaxation 0.8 leaves 0.2 of the error per
-// sweep). SOR needs 5e-6 m: over-relaxed single-precision heads settle into
-// a cycle of two units in the last place (1.9e-6 m).
-struct SteadyCase {
-    float omega, epsh;
-};
-
-class SteadyLine : public ::testing::TestWithParam<SteadyCase> {};
-
-TEST_P(SteadyLine, HeadsAreLinearBetweenConstantHeads) {
-    const SteadyCase c = GetParam();
-    FlowModel f(11, 1, 1, 10.0f, 10.0f, 10.0f, 0.0f, 1.0E-4f, 10.0f, 0.0f);
-    f.fix_head(11, 1, 1, 5.0f);
-    f.fix_head(1, 1, 1, 10.0f);
-    f.m.par2.OMEGA = c.omega;
-    f.m.par2.EPSH = c.epsh;
-    f.m.inf1.ITMAX = 5000;
-    f.m.inf1.IRICHT = 1;
-    f.build();
-    if (c.omega > 0.0f) {
+// Rows of four nodes coupled only along X (coefficient 1 each way), fixed
+// heads 4 and 8 at the ends, middle heads 0: one Gauss-Seidel sweep shows
+// the order, independently of the literal sweep. With ALFA = 0.5 the
+// neighbours enter half with their previous heads.
+TEST(PointIteration, OrdersAndTimeWeightingByHand) {
+    for (int iricht : {0, 1}) {
+        FlowModel f(4, 2, 1, 10.0f, 10.0f, 10.0f, -100.0f);
+        auto& c = f.m.koef;
+        for (int j = 1; j <= 2; ++j) {
+            for (int i = 1; i <= 4; ++i) {
+                c.KOXM(i, j, 1) = i > 1 ? 1.0f : 0.0f;
+                c.KOXP(i, j, 1) = i < 4 ? 1.0f : 0.0f;
+                c.KDIA(i, j, 1) = c.KOXM(i, j, 1) + c.KOXP(i, j, 1);
+                f.m.wpot.WPOT(i, j, 1) = f.m.wpot.WPOTA(i, j, 1) = 0.0f;
+            }
+            f.fix_head(1, j, 1, 4.0f);
+            f.fix_head(4, j, 1, 8.0f);
+        }
+        f.m.inf1.ITMAX = 1;
+        f.m.inf1.IRICHT = iricht;
         ITERAH(f.m);
-    } else {
-        IADIST(f.m);
+        EXPECT_EQ(f.m.wpot.WPOT(2, 1, 1), 2.0f);  // (4 + 0) / 2
+        EXPECT_EQ(f.m.wpot.WPOT(3, 1, 1), 5.0f);  // (2 + 8) / 2
+        // The second row runs right to left when alternating: (0 + 8) / 2 first.
+        EXPECT_EQ(f.m.wpot.WPOT(3, 2, 1), iricht == 1 ? 4.0f : 5.0f) << iricht;
+        EXPECT_EQ(f.m.wpot.WPOT(2, 2, 1), iricht == 1 ? 4.0f : 2.0f) << iricht;
+        EXPECT_EQ(f.m.par1.FEHLER, 5.0f);
+        f.m.par2.ALFA = 0.5f;
+        EXPECT_EQ(WICHHY(f.m, 2, 2, 1), 0.5f * f.m.wpot.WPOT(2, 2, 1));
     }
-    EXPECT_LT(f.m.inf2.NIT, 5000) << f.m.par1.FEHLER;
-    // The point iteration does not touch constant heads; the line iteration
-    // holds them by their storage term, to within rounding.
-    if (c.omega > 0.0f) {
-        EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 10.0f);
-        EXPECT_EQ(f.m.wpot.WPOT(11, 1, 1), 5.0f);
-    }
-    for (int i = 1; i <= 11; ++i)
-        EXPECT_NEAR(f.m.wpot.WPOT(i, 1, 1), 10.0 - 0.5 * (i - 1), 12.0 * static_cast<double>(c.epsh)) << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Solvers, SteadyLine,
-                         ::testing::Values(SteadyCase{1.0f, 1.0E-6f}, SteadyCase{1.6f, 5.0E-6f},
-                                           SteadyCase{-1.0f, 1.0E-6f}, SteadyCase{-0.8f, 1.0E-6f}));
-
-// ------------------------------------------------------------ stop rule
-
+// One node whose equation gives 1.5 from 1.0: the first change is 0.5 exactly.
 struct OneNode : ::testing::Test {
     FlowModel f{1, 1, 1, 10.0f, 10.0f, 10.0f, -100.0f};
     void SetUp() override {
         f.m.wpot.WPOT(1, 1, 1) = 1.0f;
         f.m.koef.KDIA(1, 1, 1) = 1.0f;
-        f.m.koef.RSEI(1, 1, 1) = 1.5f;  // solution 1.5: the first change is 0.5 exactly
+        f.m.koef.RSEI(1, 1, 1) = 1.5f;
     }
 };
 
-TEST_F(OneNode, AnErrorEqualToTheLimitStops) {
+// An error equal to the limit stops; a smaller limit takes a second sweep;
+// the progress line follows every sweep; ITMAX = 1 stops after one sweep.
+TEST_F(OneNode, StopRuleProgressLineAndItmax) {
     f.m.par2.EPSH = 0.5f;
     ITERAH(f.m);
     EXPECT_EQ(f.m.inf2.NIT, 1);
-    EXPECT_EQ(f.m.par1.FEHLER, 0.5f);
     EXPECT_EQ(f.m.inf1.KONTRL, 1);
     f.m.wpot.WPOT(1, 1, 1) = 1.0f;
     f.m.par2.EPSH = 0.49f;
+    f.m.inf2.IBILD = 1;
     ITERAH(f.m);
     EXPECT_EQ(f.m.inf2.NIT, 2);
-    EXPECT_EQ(f.m.par1.FEHLER, 0.0f);
-}
-
-TEST_F(OneNode, OneSweepWhenItmaxIsOne) {
+    EXPECT_EQ(f.text(),
+              "                ********* Subroutine ITERAH **********\n"
+              "\n"
+              "+ Iteration Nummer ==>   1 === Iterationsfehler =    0.500000\n"
+              "+ Iteration Nummer ==>   2 === Iterationsfehler =    0.000000\n");
+    f.m.inf2.IBILD = 0;
+    f.m.wpot.WPOT(1, 1, 1) = 0.0f;
     f.m.par2.EPSH = 0.0f;
     f.m.inf1.ITMAX = 1;
-    f.m.wpot.WPOT(1, 1, 1) = 0.0f;
     ITERAH(f.m);
     EXPECT_EQ(f.m.inf2.NIT, 1);
     EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 1.5f);
@@ -368,27 +259,11 @@ TEST_F(OneNode, OneSweepWhenItmaxIsOne) {
 // unchanged and reporting convergence.
 TEST_F(OneNode, LineIterationSolvesASingleNodeGrid) {
     f.m.par2.OMEGA = -0.5f;
-    f.m.par2.EPSH = 0.0f;
     f.m.inf1.ITMAX = 1;
     IADIST(f.m);
-    EXPECT_EQ(f.m.inf2.NIT, 1);
     EXPECT_EQ(f.m.wpot.WPOT(1, 1, 1), 1.25f);  // half-way from 1 toward 1.5
     EXPECT_EQ(f.m.par1.FEHLER, 0.25f);
 }
-
-TEST_F(OneNode, ProgressLineAfterEverySweep) {
-    f.m.inf2.IBILD = 1;
-    f.m.par2.EPSH = 0.49f;
-    ITERAH(f.m);
-    f.m.io.console().flush();
-    EXPECT_EQ(f.text(),
-              "                ********* Subroutine ITERAH **********\n"
-              "\n"
-              "+ Iteration Nummer ==>   1 === Iterationsfehler =    0.500000\n"
-              "+ Iteration Nummer ==>   2 === Iterationsfehler =    0.000000\n");
-}
-
-// --------------------------------------------------- zero diagonal, NaN
 
 // A node without conductance and without storage (an impermeable cell with
 // storage coefficient 0) has the diagonal 0. It keeps its head; without that
@@ -402,118 +277,83 @@ TEST(ZeroDiagonal, NodeWithoutEquationKeepsItsHead) {
         f.m.par2.OMEGA = omega;
         f.build();
         ASSERT_EQ(f.m.koef.KDIA(3, 3, 1), 0.0f);
-        if (omega > 0.0f) {
-            ITERAH(f.m);
-        } else {
-            IADIST(f.m);
-        }
-        EXPECT_TRUE(std::isfinite(f.m.par1.FEHLER)) << omega;
-        EXPECT_LE(f.m.par1.FEHLER, f.m.par2.EPSH) << omega;
+        omega > 0.0f ? ITERAH(f.m) : IADIST(f.m);
+        EXPECT_LE(f.m.par1.FEHLER, f.m.par2.EPSH) << omega;  // also not NaN
         EXPECT_EQ(f.m.wpot.WPOT(3, 3, 1), 7.0f) << omega;
-        // Everything else drains toward the fixed heads: no flow, all 12 m.
-        EXPECT_NEAR(f.m.wpot.WPOT(5, 5, 1), 12.0f, 1.0e-4) << omega;
+        EXPECT_NEAR(f.m.wpot.WPOT(5, 5, 1), 12.0f, 1.0e-4) << omega;  // no flow: all at the fixed head
     }
 }
 
 // A NaN change anywhere in a sweep makes the error NaN, even when finite
-// changes come before and after it, and ends the solve.
-TEST(DivergingSolve, NanChangeBetweenFiniteOnesEndsThePointIteration) {
-    // Node 1 changes first (finite); node 2 has a NaN source; the constant
-    // head at node 3 is not updated, so nodes 4 and 5 change finitely after
-    // the NaN within the same sweep.
-    FlowModel f(5, 1, 1);
-    f.m.wpot.WPOT(1, 1, 1) = f.m.wpot.WPOTA(1, 1, 1) = 14.0f;
-    f.m.trns.QUEL(2, 1, 1) = std::numeric_limits<float>::quiet_NaN();
-    f.fix_head(3, 1, 1, 10.0f);
-    f.m.wpot.WPOT(5, 1, 1) = f.m.wpot.WPOTA(5, 1, 1) = 6.0f;
-    f.build();
-    ITERAH(f.m);
-    EXPECT_TRUE(std::isnan(f.m.par1.FEHLER));
-    EXPECT_EQ(f.m.inf2.NIT, 1);
-    EXPECT_TRUE(std::isfinite(f.m.wpot.WPOT(1, 1, 1)));
-    EXPECT_TRUE(std::isnan(f.m.wpot.WPOT(2, 1, 1)));
-    EXPECT_TRUE(std::isfinite(f.m.wpot.WPOT(5, 1, 1)));
-}
-
-TEST(DivergingSolve, NanChangeEndsTheLineIteration) {
-    FlowModel f(4, 3, 2);
-    f.m.trns.QUEL(2, 2, 1) = std::numeric_limits<float>::quiet_NaN();
-    f.m.par2.OMEGA = -1.0f;
-    f.build();
-    IADIST(f.m);
-    EXPECT_TRUE(std::isnan(f.m.par1.FEHLER));
-    EXPECT_EQ(f.m.inf2.NIT, 1);
-}
-
-TEST(DivergingSolve, ErrorMaximumKeepsNan) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    float F = 0.0f;
-    raise_error(F, 2.0f);
-    EXPECT_EQ(F, 2.0f);
-    raise_error(F, nan);
+// changes come after it, and ends the solve: node 2 has a NaN source, the
+// constant head at node 3 stops its spread, nodes 4 and 5 change finitely
+// later in the same sweep.
+TEST(DivergingSolve, NanChangeEndsTheSolve) {
+    for (float omega : {1.0f, -1.0f}) {
+        FlowModel f(5, 1, 1);
+        f.m.wpot.WPOT(1, 1, 1) = f.m.wpot.WPOTA(1, 1, 1) = 14.0f;
+        f.m.trns.QUEL(2, 1, 1) = std::numeric_limits<float>::quiet_NaN();
+        f.fix_head(3, 1, 1, 10.0f);
+        f.m.wpot.WPOT(5, 1, 1) = f.m.wpot.WPOTA(5, 1, 1) = 6.0f;
+        f.m.par2.OMEGA = omega;
+        f.build();
+        omega > 0.0f ? ITERAH(f.m) : IADIST(f.m);
+        EXPECT_TRUE(std::isnan(f.m.par1.FEHLER)) << omega;
+        EXPECT_EQ(f.m.inf2.NIT, 1) << omega;
+    }
+    double F = 0.0;
+    for (double change : {2.0, std::numeric_limits<double>::quiet_NaN(), 5.0}) raise_error(F, change);
     EXPECT_TRUE(std::isnan(F));
-    raise_error(F, 5.0f);
-    EXPECT_TRUE(std::isnan(F));
-    double D = 0.0;
-    raise_error(D, static_cast<double>(nan));
-    raise_error(D, 1.0);
-    EXPECT_TRUE(std::isnan(D));
 }
 
 // ------------------------------------------------------- the dialogue
 
-// A 1-D problem to solve, with the offer of new factors after the solve and
-// the listing on the console.
+// A 1-D problem solved with the offer of new factors after the solve.
 struct Dialogue : ::testing::Test {
     FlowModel f{6, 1, 1, 10.0f, 10.0f, 10.0f, 0.0f, 1.0E-4f, 10.0f, 0.0f};
-    void SetUp() override {
-        f.fix_head(6, 1, 1, 5.0f);
-        f.fix_head(1, 1, 1, 10.0f);
-        f.m.inf2.IAENDR = 2;
-        f.m.par2.EPSH = 1.0E-5f;
-        f.build();
+    void SetUp() override { prepare(f); }
+    static void prepare(FlowModel& g) {
+        g.fix_head(1, 1, 1, 10.0f);
+        g.fix_head(6, 1, 1, 5.0f);
+        g.m.inf2.IAENDR = 2;
+        g.m.par2.EPSH = 1.0E-5f;
+        g.build();
     }
     static constexpr const char* question = " Werden neue Werte fuer OMEGA und ALFA gewuenscht?  (J/N)  ==> ";
     // T16 puts the leading blank of the prompt text in column 16.
-    static constexpr const char* omega_prompt = "                Bitte neuen Wert fuer OMEGA eingeben ==>  ";
-    static constexpr const char* alfa_prompt = "                Bitte neuen Wert fuer ALFA eingeben  ==>  ";
+    static constexpr const char* omega_prompt = "\n                Bitte neuen Wert fuer OMEGA eingeben ==>  ";
+    static constexpr const char* alfa_prompt = "\n                Bitte neuen Wert fuer ALFA eingeben  ==>  ";
 };
 
+// "n", and the end of the input alike, decline: the change record goes to
+// the listing (here the console) and no offer follows later.
 TEST_F(Dialogue, DeclinedOfferIsRecordedAndNotRepeated) {
-    f.type("n\n");
-    ITERAH(f.m);
-    f.m.io.console().flush();
-    const std::string text = f.text();
-    char report[200];
-    std::snprintf(report, sizeof report,
-                  " Bei OMEGA = 1.000 ergab sich nach %2d Iterationen ein Fehler von %8.6f\n"
-                  " Wichtungsfaktor ALFA =  1.00\n",
-                  f.m.inf2.NIT, static_cast<double>(f.m.par1.FEHLER));
-    EXPECT_EQ(text, std::string(report) + question +
-                        "\n"
-                        "\n"
-                        " Aenderung in der Stroemungsberechnung:\n"
-                        " --------------------------------------\n"
-                        "\n"
-                        " OMEGA - Wert wurde auf 1.00 geaendert\n"
-                        " Wichtungsfaktor ALFA wurde auf 1.00 geaendert\n");
-    EXPECT_EQ(f.m.inf2.IAENDR, 1);
-    ITERAH(f.m);  // no second offer
-    EXPECT_EQ(count(f.text(), question), 1);
+    for (const char* keys : {"n\n", ""}) {
+        FlowModel g{6, 1, 1, 10.0f, 10.0f, 10.0f, 0.0f, 1.0E-4f, 10.0f, 0.0f};
+        prepare(g);
+        g.type(keys);
+        ITERAH(g.m);
+        char report[200];
+        std::snprintf(report, sizeof report,
+                      " Bei OMEGA = 1.000 ergab sich nach %2d Iterationen ein Fehler von %8.6f\n"
+                      " Wichtungsfaktor ALFA =  1.00\n",
+                      g.m.inf2.NIT, static_cast<double>(g.m.par1.FEHLER));
+        EXPECT_EQ(g.text(), std::string(report) + question +
+                                "\n\n Aenderung in der Stroemungsberechnung:\n"
+                                " --------------------------------------\n\n"
+                                " OMEGA - Wert wurde auf 1.00 geaendert\n"
+                                " Wichtungsfaktor ALFA wurde auf 1.00 geaendert\n");
+        EXPECT_EQ(g.m.inf2.IAENDR, 1);
+        ITERAH(g.m);
+        EXPECT_EQ(count(g.text(), question), 1);
+    }
 }
 
-TEST_F(Dialogue, EndOfInputCountsAsNo) {
-    f.type("");
-    ITERAH(f.m);
-    EXPECT_EQ(f.m.inf2.IAENDR, 1);
-    EXPECT_EQ(count(f.text(), question), 1);
-    EXPECT_EQ(count(f.text(), " Aenderung in der Stroemungsberechnung:"), 1);
-}
-
+// An answer other than J/N is asked again; factors outside 0 < OMEGA < 2 and
+// 0 <= ALFA <= 1 and unreadable answers are asked again; an empty line is
+// passed over as a list-directed read does. The solve then restarts from the
+// previous heads and matches a fresh solve with the new factors.
 TEST_F(Dialogue, NewFactorsRestartTheSolveFromThePreviousHeads) {
-    // An answer other than J/N is asked again; factors outside 0 < OMEGA < 2
-    // and 0 <= ALFA <= 1 and unreadable answers are asked again; an empty
-    // line is passed over as a list-directed read does.
     f.type("x\nJ\n0\n2\nabc\n\n1.5\n-0.1\n0.5\nn\n");
     ITERAH(f.m);
     EXPECT_EQ(f.m.par2.OMEGA, 1.5f);
@@ -521,19 +361,14 @@ TEST_F(Dialogue, NewFactorsRestartTheSolveFromThePreviousHeads) {
     EXPECT_EQ(f.m.inf2.IAENDR, 1);
     const std::string text = f.text();
     EXPECT_EQ(count(text, question), 3);
-    EXPECT_EQ(count(text, std::string("\n") + omega_prompt), 4);
-    EXPECT_EQ(count(text, std::string("\n") + alfa_prompt), 2);
-    EXPECT_EQ(count(text, " OMEGA - Wert wurde auf 1.50 geaendert"), 1);
-    EXPECT_EQ(count(text, " Wichtungsfaktor ALFA wurde auf 0.50 geaendert"), 1);
-
-    // The repeated solve is a fresh solve with the new factors.
-    FlowModel g(6, 1, 1, 10.0f, 10.0f, 10.0f, 0.0f, 1.0E-4f, 10.0f, 0.0f);
-    g.fix_head(6, 1, 1, 5.0f);
-    g.fix_head(1, 1, 1, 10.0f);
-    g.m.par2.EPSH = 1.0E-5f;
+    EXPECT_EQ(count(text, omega_prompt), 4);
+    EXPECT_EQ(count(text, alfa_prompt), 2);
+    EXPECT_EQ(count(text, " OMEGA - Wert wurde auf 1.50 geaendert\n Wichtungsfaktor ALFA wurde auf 0.50"), 1);
+    FlowModel g{6, 1, 1, 10.0f, 10.0f, 10.0f, 0.0f, 1.0E-4f, 10.0f, 0.0f};
+    prepare(g);
+    g.m.inf2.IAENDR = 0;
     g.m.par2.OMEGA = 1.5f;
     g.m.par2.ALFA = 0.5f;
-    g.build();
     ITERAH(g.m);
     EXPECT_EQ(f.m.inf2.NIT, g.m.inf2.NIT);
     EXPECT_EQ(f.m.par1.FEHLER, g.m.par1.FEHLER);
@@ -545,7 +380,6 @@ TEST_F(Dialogue, LineSolverKeepsItsNegativeFactor) {
     f.type("j\n1.2\n1\nN\n");
     IADIST(f.m);
     EXPECT_EQ(f.m.par2.OMEGA, -1.2f);
-    EXPECT_EQ(f.m.par2.ALFA, 1.0f);
     EXPECT_EQ(f.m.inf2.IAENDR, 1);
     EXPECT_EQ(count(f.text(), " OMEGA - Wert wurde auf 1.20 geaendert"), 1);
     EXPECT_NEAR(f.m.wpot.WPOT(3, 1, 1), 8.0f, 1.0e-4);
@@ -562,49 +396,40 @@ TEST_F(Dialogue, EndOfInputAtAValuePromptKeepsTheFactors) {
     EXPECT_EQ(count(f.text(), question), 2);
 }
 
-struct ListAnswer {
-    const char* keys;
-    float omega, alfa;
-};
-
-class ListDirected : public ::testing::TestWithParam<ListAnswer> {};
-
 // The value answers are read list-directed: E, D and sign exponents, a
-// repeat count, separators, null values that keep the factor.
-TEST_P(ListDirected, AnswersAreReadAsAListDirectedRead) {
-    FlowModel f(1, 1, 1);
-    f.m.inf2.IAENDR = 2;
-    f.type(GetParam().keys);
-    float om = 1.0f, al = 1.0f;
-    OMEGAT(f.m, 0.0, om, al);
-    EXPECT_EQ(om, GetParam().omega);
-    EXPECT_EQ(al, GetParam().alfa);
-    EXPECT_EQ(f.m.par2.OMEGA, GetParam().omega);
+// repeat count, separators, null values that keep the factor, errors.
+TEST(Omegat, AnswersAreReadAsAListDirectedRead) {
+    const struct {
+        const char* keys;
+        float omega, alfa;
+    } cases[] = {{"J\n  1.5E0, 7\n 5.0D-1\n", 1.5f, 0.5f}, {"J\n+.8\n2*0.25\n", 0.8f, 0.25f},
+                 {"J\n1.2+0\n.5/\n", 1.2f, 0.5f},         {"J\n,\n/\n", 1.0f, 1.0f},
+                 {"J\n1.5.\n1e\n1*\n0\n", 1.0f, 0.0f},    {"J\nnan\ninf\n1.9\n1.0\n", 1.9f, 1.0f}};
+    for (const auto& c : cases) {
+        FlowModel f(1, 1, 1);
+        f.m.inf2.IAENDR = 2;
+        f.type(c.keys);
+        float om = 1.0f, al = 1.0f;
+        OMEGAT(f.m, 0.0, om, al);
+        EXPECT_EQ(om, c.omega) << c.keys;
+        EXPECT_EQ(al, c.alfa) << c.keys;
+        EXPECT_EQ(f.m.par2.OMEGA, c.omega) << c.keys;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, ListDirected,
-                         ::testing::Values(ListAnswer{"J\n1.5\n0.5\n", 1.5f, 0.5f},
-                                           ListAnswer{"J\n  1.5E0, 7\n 5.0D-1\n", 1.5f, 0.5f},
-                                           ListAnswer{"J\n+.8\n2*0.25\n", 0.8f, 0.25f},
-                                           ListAnswer{"J\n1.2+0\n.5/\n", 1.2f, 0.5f},
-                                           ListAnswer{"J\n,\n/\n", 1.0f, 1.0f},
-                                           ListAnswer{"J\n1.5.\n1e\n1*\n0\n", 1.0f, 0.0f},
-                                           ListAnswer{"J\nnan\ninf\n1.9\n1.0\n", 1.9f, 1.0f}));
-
-TEST(OmegatHeat, NewFactorsResetTheTemperatures) {
+// After a heat solve new factors reset the temperatures and set the heat
+// solver's factors only; declining names the temperature calculation.
+TEST(Omegat, HeatSolveFactors) {
     FlowModel f(2, 1, 1);
     f.m.inf2.IAENDR = 1;
     f.m.temp.TEMP(2, 1, 1) = 300.0;
-    f.m.temp.TEMPA(2, 1, 1) = 283.15;
     f.type("J\n0.9\n0.5\n");
     float om = 1.0f, al = 1.0f;
     OMEGAT(f.m, 0.25, om, al);
     EXPECT_EQ(f.m.temp.TEMP(2, 1, 1), 283.15);
     EXPECT_EQ(f.m.par1.OMEGT, 0.9f);
     EXPECT_EQ(f.m.par1.ALFAT, 0.5f);
-    EXPECT_EQ(f.m.inf2.IAENDR, 1);
-    EXPECT_EQ(f.m.par2.OMEGA, 1.0f);  // the flow factors are not touched
-
+    EXPECT_EQ(f.m.par2.OMEGA, 1.0f);
     f.type("n\n");
     OMEGAT(f.m, 0.25, om, al);
     EXPECT_EQ(f.m.inf2.IAENDR, 0);
