@@ -1,8 +1,7 @@
 // A small model prepared directly in the state, for the kernels of the heat
-// transport: a uniform grid, one rock, the default material data.
+// transport: a uniform grid, a dry rock at 10 degC, the default material data.
 #pragma once
 #include <gtest/gtest.h>
-
 
 #include "state/model.hpp"
 #include "support/grid_model.hpp"
@@ -13,49 +12,32 @@ struct HeatModel : CapturedModel {
     //! NX x NY x NZ cells of dx x dy x dz metres, nodes at the cell centres.
     HeatModel(int nx, int ny, int nz, float dx = 1.0f, float dy = 1.0f, float dz = 1.0f) {
         set_uniform_grid(m, nx, ny, nz, dx, dy, dz);
-        for (int k = 1; k <= nz; ++k) {
-            m.phys.SAETT(k) = 1.0f;
-            m.temp.TGEF(k) = 273.15;
-        }
-        // Default material data of water, ice and air.
-        auto& p3 = m.par3;
-        p3.CPW = 4200.0f;
-        p3.CPE = 2114.0f;
-        p3.CPL = 0.0f;
-        p3.LAMW = 0.57f;
-        p3.LAME = 2.25f;
-        p3.LAML = 0.025f;
-        p3.RHOW = 1000.0f;
-        p3.RHOE = 917.0f;
-        p3.RHOL = 0.0f;
-        p3.SCHMW = 334715.5f;
+        m.par3 = PAR3{4200.0f, 2114.0f, 0.0f, 0.57f, 2.25f, 0.025f, 1000.0f, 917.0f, 0.0f, 334715.5f};
         m.par4.DTGEF = 0.1f;
         m.par4.DTHALB = 0.05f;
         m.par4.DWAN = 0.001f;
         m.phys.ANISX = m.phys.ANISY = m.phys.ANISZ = 1.0f;
-        m.par2.SPKONS = 1.0E30f;
         m.par1.DELT = 3600.0f;
         m.par1.ALFAT = 1.0f;
         m.par1.OMEGT = 1.0f;
         m.par1.EPST = 1.0E-6f;
         m.inf1.ITMAX = 500;
         m.inf1.ISCHEM = 5;
-        m.inf2.IOUT = 1;
         m.inf2.IMISCH = 3;
         m.inf2.ISTOFF = 1;
         m.inf2.IERST = 1;
-        for (int k = 1; k <= nz; ++k)
+        for (int k = 1; k <= nz; ++k) {
+            m.phys.SAETT(k) = 1.0f;
+            m.temp.TGEF(k) = 273.15;
             for (int j = 1; j <= ny; ++j)
                 for (int i = 1; i <= nx; ++i) {
                     m.phys.CPGE(i, j, k) = 1000.0f;
                     m.phys.RHOG(i, j, k) = 2500.0f;
                     m.phys.WLKG(i, j, k) = 2.5f;
-                    m.phys.PHIG(i, j, k) = 0.0f;
-                    m.phys.PHIN(i, j, k) = 0.0f;
                     m.ifld.IFLG(i, j, k) = 1;
-                    m.temp.TEMP(i, j, k) = 283.15;
-                    m.temp.TEMPA(i, j, k) = 283.15;
+                    m.temp.TEMP(i, j, k) = m.temp.TEMPA(i, j, k) = 283.15;
                 }
+        }
     }
 };
 
