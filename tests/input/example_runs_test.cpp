@@ -4,36 +4,12 @@
 // interval ends or supplied by an additional data file.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 
-#include "control/control.hpp"
 #include "support/test_support.hpp"
 
 namespace gruv::test {
 namespace {
-
-//! A whole run in a scratch directory whose console stream lives as long as
-//! the model that writes to it.
-struct DeckRun {
-    std::unique_ptr<ScratchDir> dir;
-    std::ostringstream console;
-    std::istringstream keyboard;
-    std::unique_ptr<Model> model = std::make_unique<Model>();
-    int status = -1;
-
-    explicit DeckRun(const std::map<std::string, std::string>& files) {
-        dir = std::make_unique<ScratchDir>(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        for (const auto& [name, text] : files) write_file(dir->path() / name, text);
-        model->io.console().attach(console, keyboard, false);
-        status = GRUV3D(*model, RunOptions{});
-        model->io.flush_all();
-    }
-    ~DeckRun() { model.reset(); }  // before the console stream goes
-    std::string file(const std::string& name) const { return read_file(dir->path() / name); }
-};
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
@@ -49,8 +25,8 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // linearly toward both ends. The finite-difference solution of a piecewise
 // linear head is exact at the nodes.
 TEST(ExampleRuns, NodeByNodeWellBetweenFixedHeads) {
-    DeckRun r({{"GRUVAT", source_file("examples/node_by_node.gruv")}});
-    ASSERT_EQ(r.status, 0) << r.console.str();
+    const auto r = run_deck({{"GRUVAT", source_file("examples/node_by_node.gruv")}});
+    ASSERT_EQ(r.status, 0) << r.console;
     const double expected[] = {10.0, 8.8, 7.6, 6.4, 5.6, 4.8, 4.0};
     // Tolerance: the solver stops at head changes of 1e-6 m per sweep, and the
     // storage term of the last daily step (S*A/dt ~ 1e-7 m2/s against
@@ -92,8 +68,8 @@ TEST_F(RodTest, AddedHeatProductionSwitchesOffAndOnAtIntervalEnds) {
     // Card 27 gives 0.1 W/m3, the SOUC entry adds 0.3 W/m3 (selector -7).
     // Intervals: on, off, on; the conversions at the last interval end switch
     // off again, after the last steps were computed.
-    DeckRun r({{"GRUVAT", deck}});
-    ASSERT_EQ(r.status, 0) << r.console.str();
+    const auto r = run_deck({{"GRUVAT", deck}});
+    ASSERT_EQ(r.status, 0) << r.console;
     expect_profile(*r.model, 0.4);  // not 0.7 as if the addition piled up
     EXPECT_FLOAT_EQ(r.model->ener.SOUC(6, 1, 1), 0.1f);
     const std::string listing = r.file("layerwise.lst");
@@ -102,8 +78,8 @@ TEST_F(RodTest, AddedHeatProductionSwitchesOffAndOnAtIntervalEnds) {
 }
 
 TEST_F(RodTest, LastIntervalWithoutTheAddedHeat) {
-    DeckRun r({{"GRUVAT", replaced(deck, "  300  500  100", "  200  500  100")}});
-    ASSERT_EQ(r.status, 0) << r.console.str();
+    const auto r = run_deck({{"GRUVAT", replaced(deck, "  300  500  100", "  200  500  100")}});
+    ASSERT_EQ(r.status, 0) << r.console;
     expect_profile(*r.model, 0.1);
 }
 
@@ -116,8 +92,8 @@ TEST_F(RodTest, AddedHeatFromTheAdditionalDataFileActsOnce) {
     d = replaced(d, "SOUC       0.3    1    1    1   -7\n", "");
     const std::string zus = "(I5)\n    1\n(A4,4I5)\nSOUC    1    1    1   -7\n(F10.0)\n     W/cbm\n       0.3\n"
                             "       0.3\n       0.3\n";
-    DeckRun r({{"GRUVAT", d}, {"stab.zus", zus}});
-    ASSERT_EQ(r.status, 0) << r.console.str();
+    const auto r = run_deck({{"GRUVAT", d}, {"stab.zus", zus}});
+    ASSERT_EQ(r.status, 0) << r.console;
     expect_profile(*r.model, 0.4);
     EXPECT_FLOAT_EQ(r.model->ener.SOUC(6, 1, 1), 0.4f);
 }
