@@ -110,11 +110,4 @@ void expect_golden(std::string_view text, std::string_view relative) {
     ADD_FAILURE() << "output differs from golden file " << relative << "\n" << report.str();
 }
 
-bool have_gfortran() {
-    const std::string p = GRUV_GFORTRAN;
-    return !p.empty() && p.find("NOTFOUND") == std::string::npos;
-}
-
-std::string gfortran_path() { return GRUV_GFORTRAN; }
-
 }  // namespace gruv::test

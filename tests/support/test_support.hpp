@@ -53,8 +53,4 @@ std::string mask_volatile(std::string_view text);
 //! with the first differing lines; GRUV_UPDATE_GOLDEN=1 rewrites the file.
 void expect_golden(std::string_view text, std::string_view relative);
 
-//! True when gfortran is available for the oracle tests.
-bool have_gfortran();
-std::string gfortran_path();
-
 }  // namespace gruv::test
