@@ -71,23 +71,30 @@ TEST(IsolineText, CoupledRunWritesSixFilesWithOneHeader) {
 }
 
 TEST(IsolineText, SectionOutsideTheGridLeavesItsFileEmpty) {
-    test::ScratchDir dir("iso-outside");
-    test::CapturedModel c;
-    section_model(c.m, 3, 2, 2, 0);  // heat only: the head files are not open
-    c.m.ipro = {0, 3, 2};            // no column 0, no row 3; layer 2 exists
-    c.m.isop = {1, 1, 1, 0, 0};
-    open_files(c.m, {11, 12, 13});
-    ISODRV(c.m);
-    ISODRV(c.m);
-    close_files(c.m);
-    EXPECT_EQ(read_file("TEMPYZ"), "");
-    EXPECT_EQ(read_file("TEMPXZ"), "");
-    EXPECT_EQ(c.m.isop.ISOANF, 1);
-    // The valid section still gets its header once and two slices.
-    const std::string slice = "        0.00\n    1.1200    2.1200    3.1200\n    1.2200    2.2200    3.2200\n";
-    EXPECT_EQ(read_file("TEMPXY"), "    3    2\n   11.0000   12.0000\n    5.5000\n" + slice + slice);
+    // Heat only writes the temperature files, flow only the head files (the
+    // files of the other quantity are not open, and writing them would throw).
+    for (int imode : {0, 2}) {
+        test::ScratchDir dir("iso-outside");
+        test::CapturedModel c;
+        section_model(c.m, 3, 2, 2, imode);
+        c.m.ipro = {0, 3, 2};  // no column 0, no row 3; layer 2 exists
+        c.m.isop = {1, 1, 1, 0, 0};
+        const int base = imode == 0 ? 10 : 20;
+        open_files(c.m, {base + 1, base + 2, base + 3});
+        ISODRV(c.m);
+        ISODRV(c.m);
+        close_files(c.m);
+        const std::string kind = imode == 0 ? "TEMP" : "PIEZ", value = imode == 0 ? "    " : "  10";
+        EXPECT_EQ(read_file(kind + "YZ"), "");
+        EXPECT_EQ(read_file(kind + "XZ"), "");
+        EXPECT_EQ(c.m.isop.ISOANF, 1);
+        // The valid section still gets its header once and two slices.
+        const std::string slice = "        0.00\n" + value + "1.1200" + value + "2.1200" + value + "3.1200\n" + value +
+                                  "1.2200" + value + "2.2200" + value + "3.2200\n";
+        EXPECT_EQ(read_file(kind + "XY"), "    3    2\n   11.0000   12.0000\n    5.5000\n" + slice + slice);
+    }
     // With no file selected the headers count as written all the same.
-    c.m.isop = {0, 0, 0, 0, 0};
+    test::CapturedModel c;
     ISODRV(c.m);
     EXPECT_EQ(c.m.isop.ISOANF, 1);
 }
@@ -116,20 +123,24 @@ TEST(IsolineText, SingleLayerAndTimeStampsBeyondTheirField) {
 }
 
 TEST(IsolineBinary, TenByEightSectionSlicesAtByte78Every324Bytes) {
+    // A coupled run: the X-Y sections of temperatures and heads; no Y-Z
+    // section at column 11.
     test::ScratchDir dir("iso-bin");
     test::CapturedModel c;
-    section_model(c.m, 10, 8, 3, 0);
-    c.m.ipro = {1, 1, 2};
-    c.m.isop = {0, 0, 1, 0, 1};
-    open_files(c.m, {13});
+    section_model(c.m, 10, 8, 3, 1);
+    c.m.ipro = {11, 1, 2};
+    c.m.isop = {1, 0, 1, 0, 1};
+    open_files(c.m, {11, 13, 21, 23});
     ISODRV(c.m);
     c.m.par1.ZEIT = 3600.0f;
-    section_model(c.m, 10, 8, 3, 0, -20.0);
+    section_model(c.m, 10, 8, 3, 1, -20.0);
     ISODRV(c.m);
     close_files(c.m);
+    EXPECT_EQ(read_file("TEMPYZ") + read_file("PIEZYZ"), "");
 
-    const std::string b = read_file("TEMPXY");
+    const std::string b = read_file("TEMPXY"), h = read_file("PIEZXY");
     ASSERT_EQ(b.size(), 78u + 2u * 324u);
+    ASSERT_EQ(h.size(), b.size());
     EXPECT_EQ(b.substr(0, 6), "BINARY");
     EXPECT_EQ(i4_at(b, 6), 10);
     EXPECT_EQ(i4_at(b, 10), 8);
@@ -140,11 +151,12 @@ TEST(IsolineBinary, TenByEightSectionSlicesAtByte78Every324Bytes) {
         EXPECT_EQ(r4_at(b, at), slice == 0 ? 0.0f : 3600.0f);
         for (int j = 1; j <= 8; ++j)
             for (int i = 1; i <= 10; ++i) {
-                // Converted to Celsius in double, then rounded to REAL*4.
-                const double t = (i + j / 10.0 + 2 / 100.0 + (slice == 0 ? 0.0 : -20.0) + 273.15) - 273.15;
-                const auto n = static_cast<std::size_t>((j - 1) * 10 + (i - 1));
-                EXPECT_EQ(r4_at(b, at + 4 + 4 * n), static_cast<float>(t))
-                    << "slice " << slice << " I " << i << " J " << j;
+                // Converted to Celsius in double, then rounded to REAL*4;
+                // heads are the stored values.
+                const double v = i + j / 10.0 + 2 / 100.0 + (slice == 0 ? 0.0 : -20.0);
+                const std::size_t n = at + 4 + 4 * static_cast<std::size_t>((j - 1) * 10 + (i - 1));
+                EXPECT_EQ(r4_at(b, n), static_cast<float>((v + 273.15) - 273.15)) << slice << " " << i << " " << j;
+                EXPECT_EQ(r4_at(h, n), static_cast<float>(100.0 + v)) << slice << " " << i << " " << j;
             }
     }
     std::string hex;  // 16 bytes a line behind their offset
@@ -158,29 +170,6 @@ TEST(IsolineBinary, TenByEightSectionSlicesAtByte78Every324Bytes) {
         hex += buf;
     }
     test::expect_golden(hex + "\n", "output/golden/isoline_binary_10x8.txt");
-}
-
-TEST(IsolineBinary, FlowOnlyHeadsAreTheStoredValues) {
-    test::ScratchDir dir("iso-bin-yz");
-    test::CapturedModel c;
-    section_model(c.m, 4, 3, 2, 2);  // flow only: the temperature files are not open
-    c.m.ipro = {4, 1, 11};           // layer 11 lies outside the grid
-    c.m.isop = {1, 0, 1, 0, 1};
-    open_files(c.m, {21, 23});
-    c.m.par1.ZEIT = 60.0f;
-    ISODRV(c.m);
-    close_files(c.m);
-    EXPECT_EQ(read_file("PIEZXY"), "");
-    const std::string b = read_file("PIEZYZ");
-    // Header 14 + 2*4 + 1*4 bytes, one slice of 4 + 3*2*4 bytes.
-    ASSERT_EQ(b.size(), 26u + 28u);
-    EXPECT_EQ(i4_at(b, 6), 3);
-    EXPECT_EQ(i4_at(b, 10), 2);
-    EXPECT_EQ(r4_at(b, 22), 1.25f);
-    EXPECT_EQ(r4_at(b, 26), 60.0f);
-    for (int k = 1; k <= 2; ++k)
-        for (int j = 1; j <= 3; ++j)
-            EXPECT_EQ(r4_at(b, 30 + 4 * static_cast<std::size_t>((k - 1) * 3 + (j - 1))), c.m.wpot.WPOT(4, j, k));
 }
 
 }  // namespace
