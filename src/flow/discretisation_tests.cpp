@@ -59,11 +59,10 @@ void DKTEST(Model& m) {
     static const FormatProgram& warn =
         fixed_format("(' Achtung!!!     Gitter-Peclet-Zahl an Knoten (',3I3,') mit ',F10.3,' zu gross',/,"
                      "' Abhilfe:  -->  Knotenabstaende verkleinern')");
-    static const FormatProgram& warn_listing =
-        fixed_format("(//,' Achtung!!!     Gitter-Peclet-Zahl an Knoten (',3I3,') mit ',F10.3,' zu gross',/,"
-                     "' Abhilfe:  -->  Knotenabstaende verkleinern')");
     if (m.inf2.IBILD >= 1) write(m.io.console(), warn, ip, jp, kp, pmax);
-    write(out, warn_listing, ip, jp, kp, pmax);
+    out.put_record("");  // two empty lines before the listing's copy
+    out.put_record("");
+    write(out, warn, ip, jp, kp, pmax);
     if (m.inf4.IDSTOP == 2) {
         static const FormatProgram& stop = fixed_format("(T17,'IDSTOP aktiv  -  Simulation vorzeitig abgebrochen')");
         write(m.io.console(), stop);
