@@ -278,22 +278,24 @@ void koefft_impl(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32
     }
 }
 
-}  // namespace
-
-void KONINF(Model& m, int32_t I, int32_t J, int32_t K) {
+//! KOEFFT with its trace line, for a set-up or a re-assembly inside a solve.
+void koefft_traced(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2, bool in_solve) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "KOEFFT");
     if (m.inf2.IBILD >= 2) {
-        koninf_impl<true>(m, I, J, K);
+        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2, in_solve);
     } else {
-        koninf_impl<false>(m, I, J, K);
+        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2, in_solve);
     }
 }
 
+}  // namespace
+
+void KONINF(Model& m, int32_t I, int32_t J, int32_t K) {
+    m.inf2.IBILD >= 2 ? koninf_impl<true>(m, I, J, K) : koninf_impl<false>(m, I, J, K);
+}
+
 void FLUKOF(Model& m, int32_t I, int32_t J, int32_t K) {
-    if (m.inf2.IBILD >= 2) {
-        flukof_impl<true>(m, I, J, K);
-    } else {
-        flukof_impl<false>(m, I, J, K);
-    }
+    m.inf2.IBILD >= 2 ? flukof_impl<true>(m, I, J, K) : flukof_impl<false>(m, I, J, K);
 }
 
 void FLUSFL(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
@@ -375,30 +377,16 @@ void PECLET(Model& m, int32_t N) {
 }
 
 void KOEFFT(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "KOEFFT");
-    if (m.inf2.IBILD >= 2) {
-        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2, false);
-    } else {
-        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2, false);
-    }
+    koefft_traced(m, I1, J1, K1, I2, J2, K2, false);
 }
 
 void reassemble_heat_box(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "KOEFFT");
-    if (m.inf2.IBILD >= 2) {
-        koefft_impl<true>(m, I1, J1, K1, I2, J2, K2, true);
-    } else {
-        koefft_impl<false>(m, I1, J1, K1, I2, J2, K2, true);
-    }
+    koefft_traced(m, I1, J1, K1, I2, J2, K2, true);
 }
 
 void QKOEFT(Model& m) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "QKOEFT");
-    if (m.inf2.IBILD >= 2) {
-        qkoeft_impl<true>(m);
-    } else {
-        qkoeft_impl<false>(m);
-    }
+    m.inf2.IBILD >= 2 ? qkoeft_impl<true>(m) : qkoeft_impl<false>(m);
 }
 
 }  // namespace gruv

@@ -76,11 +76,7 @@ template void phase_step<true>(Model&, int32_t, int32_t, int32_t, double);
 template void phase_step<false>(Model&, int32_t, int32_t, int32_t, double);
 
 void PHATST(Model& m, int32_t I, int32_t J, int32_t K, double T0) {
-    if (m.inf2.IBILD >= 2) {
-        phase_step<true>(m, I, J, K, T0);
-    } else {
-        phase_step<false>(m, I, J, K, T0);
-    }
+    m.inf2.IBILD >= 2 ? phase_step<true>(m, I, J, K, T0) : phase_step<false>(m, I, J, K, T0);
 }
 
 }  // namespace gruv
