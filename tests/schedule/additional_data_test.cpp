@@ -69,7 +69,8 @@ TEST_F(AdditionalDataTest, EndOfFileEndsTheRunNormallyAfterTheFinalOutput) {
     // the listing, which is the console here, and on the console).
     const std::string out = mask_volatile(console());
     EXPECT_NE(out.find(" Konvergenz seit dem letzten Zeitschritt nach"), std::string::npos) << out;
-    const std::string tail = " Ende der optionalen Eingabedatei erreicht - Bearbeitung abgebrochen\n" + std::string(kTail);
+    const std::string tail =
+        " Ende der optionalen Eingabedatei erreicht - Bearbeitung abgebrochen\n" + std::string(kTail);
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
 }
@@ -84,19 +85,14 @@ TEST_F(AdditionalDataTest, NoChangesStillReadOneLinePerCall) {
 
 TEST_F(AdditionalDataTest, TableLimitCountsTheEntriesOfTheMainInput) {
     m.inf3.NUMW = 4990;
-    auto file = [](int n) {
-        std::string s = "(I5)\n" + std::string(n < 10 ? "    " : "   ") + std::to_string(n) + "\n(A4,4I5)\n";
-        for (int i = 0; i < n; ++i) s += "SOUC    1    1    1    0\n";
-        s += "(11F5.0)\nW/m3\n";
-        for (int i = 0; i < n; ++i) s += "  1.0";
-        return s + "\n";
-    };
-    EXPECT_EQ(call(file(10)), -1);
-    EXPECT_EQ(m.ener.SOUC(1, 1, 1), 1.0f);
-    EXPECT_EQ(call(file(11)), kExitInput);
-    EXPECT_NE(mask_volatile(console()).find(" Es sollen 5001 Werte umgewandelt werden - Feld IWERT zu klein dimensioniert\n" +
-                             std::string(kTail)),
-              std::string::npos);
+    std::string file = "(I5)\n   10\n(A4,4I5)\n";
+    for (int i = 0; i < 10; ++i) file += "SOUC    1    1    1    0\n";
+    EXPECT_EQ(call(file + "(10F5.0)\nW/m3\n" + std::string(45, ' ') + "  1.0\n"), -1);
+    EXPECT_EQ(m.ener.SOUC(1, 1, 1), 1.0f);  // the last of the ten entries
+    // One more is refused as soon as the count is read.
+    EXPECT_EQ(call("(I5)\n   11\n"), kExitInput);
+    const std::string message = " Es sollen 5001 Werte umgewandelt werden - Feld IWERT zu klein dimensioniert\n";
+    EXPECT_NE(mask_volatile(console()).find(message + kTail), std::string::npos);
 }
 
 TEST_F(AdditionalDataTest, AddModeEntriesApplyTheChangeOfTheirValue) {
@@ -135,7 +131,7 @@ TEST_F(AdditionalDataTest, FaultsEndTheRunWithTheirMessage) {
         // negative count, damaged blocks.
         {"(I5)\n    1\n(A4,4I5)\nQUAL    1    1    1    0\n(F10.0)\nQ\n       5.0\n",
          unknown + unknown + one_error + one_error + " Bitte ueberpruefen Sie die Eingabedatei!\n"},
-        {"(I5)\n    2\n(A4,4I5)\nSOUC    1    1    1    7\nWATT    1    3    1    0\n(2F10.0)\nW\n       5.0       1.0\n",
+        {"(I5)\n    2\n(A4,4I5)\nSOUC    1    1    1    7\nWATT    1    3    1    0\n(2F10.0)\nW\n    5.0    1.0\n",
          outside + outside + one_error + one_error + " Bitte ueberpruefen Sie die Eingabedatei!\n"},
         {"(I5)\n   -1\n(A4,4I5)\n(F10.0)\nQ\n",
          " negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n"},
