@@ -80,36 +80,36 @@ TEST(Koninf, MixingRules) {
 
 TEST(Koninf, PoreFillingRockAndConvectiveForm) {
     HeatModel h(2, 1, 1);
+    auto& T = h.m.temp.TEMP;
     h.m.phys.SAETT(1) = 0.5f;
     EXPECT_NEAR(interface_value(h, 1, 0), 0.5 * 0.57 + 0.5 * 0.025, 1e-6);  // water and air
     h.m.phys.SAETT(1) = 1.0f;
-    for (int i = 1; i <= 2; ++i) h.m.temp.TEMP(i, 1, 1) = 270.0;
+    T(1, 1, 1) = T(2, 1, 1) = 270.0;
     EXPECT_NEAR(interface_value(h, 1, 0), 0.57, 1e-6);  // no freezing curve: liquid
     h.m.ifld.IEIS(1) = 1;                                // a curve with no liquid left: ice
     EXPECT_NEAR(interface_value(h, 1, 0), 2.25, 1e-6);
-
-    // Rock conductivity at 30 degC, after temperature and depth.
-    for (int i = 1; i <= 2; ++i) h.m.temp.TEMP(i, 1, 1) = 303.15;
-    auto& p4 = h.m.par4;
-    h.m.inf2.ISTOFF = 3;
-    p4.WLKA = 0.01f;
-    EXPECT_NEAR(interface_value(h, 0, 2.5f), 2.5 * (1.0 + 30.0 * 0.01), 1e-5);
-    h.m.inf2.ISTOFF = 4;
-    p4.WLKA = 2.0f;
-    p4.WLKC = 0.5f;
-    EXPECT_NEAR(interface_value(h, 0, 2.5f), 2.5 * 2.0 + 2.5 * 0.5, 1e-5);
-    h.m.inf2.ISTOFF = 5;
-    p4.WLKA = 0.01f;
-    p4.WLKB = 1.0f;
-    EXPECT_NEAR(interface_value(h, 0, 2.5f), 2.5 / 1.25 + 0.027 * (0.5 - 400.0), 1e-4);
-
+    // Rock conductivity at 30 degC after temperature and depth (0.5 m).
+    T(1, 1, 1) = T(2, 1, 1) = 303.15;
+    struct Case {
+        int istoff;
+        float a, b, c;
+        double lambda;
+    };
+    for (const Case& c : {Case{3, 0.01f, 0, 0, 2.5 * 1.3}, {4, 2.0f, 0, 0.5f, 2.5 * 2.0 + 2.5 * 0.5},
+                          {5, 0.01f, 1.0f, 0, 2.5 / 1.25 + 0.027 * (0.5 - 400.0)}}) {
+        h.m.inf2.ISTOFF = c.istoff;
+        h.m.par4.WLKA = c.a;
+        h.m.par4.WLKB = c.b;
+        h.m.par4.WLKC = c.c;
+        EXPECT_NEAR(interface_value(h, 0, 2.5f), c.lambda, 1e-4) << c.istoff;
+    }
     // Anisotropy; convection divides by the porosity-weighted heat capacity.
     h.m.inf2.ISTOFF = 1;
     h.m.phys.ANISX = 2.0f;
     EXPECT_NEAR(interface_value(h, 0, 2.5f), 5.0, 1e-6);
     h.m.phys.ANISX = 1.0f;
     h.m.inf2.KONVEK = 1;
-    for (int i = 1; i <= 2; ++i) h.m.temp.TEMP(i, 1, 1) = 283.15;
+    T(1, 1, 1) = T(2, 1, 1) = 283.15;
     EXPECT_NEAR(interface_value(h, 0.25f, 2.0f), (0.75 * 2.0 + 0.25 * 0.57) / (0.25 * 4200.0 + 0.75 * 1000.0), 1e-8);
 }
 

@@ -34,20 +34,14 @@ test::RunResult run(const std::string& deck) {
 //! Temperature of node (I,J,K) at the end of a run [degC].
 double celsius(const test::RunResult& r, int i, int j, int k) { return r.model->temp.TEMP(i, j, k) - 273.15; }
 
-//! A heat-only deck of a rock without pores, conduction only.
+//! A heat-only deck (the defaults): conduction, arithmetic mixing, point iteration.
 ControlCards conduction_cards(int nx, int ny, int nz) {
     ControlCards c;
-    c.IMODE = 0;
-    c.IEINGA = 0;
     c.NX = nx;
     c.NY = ny;
     c.NZ = nz;
     c.ITMAX = 2000;
     c.EPST = 1.0e-6;
-    c.IMISCH = 3;
-    c.KONVEK = 0;
-    c.ISTOFF = 1;
-    c.OMEGT = 1.0;
     return c;
 }
 
@@ -252,10 +246,7 @@ TEST(HeatRuns, FreezingFrontFollowsNeumann) {
 test::RunResult channel_run(int days) {
     ControlCards c;
     c.IMODE = 1;
-    c.IEINGA = 0;
     c.NX = 60;
-    c.NY = 1;
-    c.NZ = 1;
     c.NZSCHR = c.NZINT = c.NAUSG = days * 4;
     c.step_length = 6;
     c.time_unit = "STU";
@@ -263,10 +254,7 @@ test::RunResult channel_run(int days) {
     c.EPST = 1.0e-6;
     c.EPSH = 1.0e-6;
     c.KONVEK = 1;
-    c.IMISCH = 3;
-    c.ISTOFF = 1;
-    c.OMEGT = -1.0;
-    c.OMEGA = -1.0;
+    c.OMEGT = c.OMEGA = -1.0;
     c.HGOK = 10.0;  // the cell top: every head lies above it, the channel is saturated
     ShortInput s;
     s.widths_x = uniform(60, 1.0);
