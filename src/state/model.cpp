@@ -71,15 +71,16 @@ void AUFNUL(Model& m) {
 void KOPIER(Model& m, int32_t MODE) {
     if (m.inf2.IBILD >= 1) ROUTIN(m, "KOPIER");
     const auto& d = m.ndim;
-    for (int k = 1; k <= d.NZ; ++k)
-        for (int j = 1; j <= d.NY; ++j)
-            for (int i = 1; i <= d.NX; ++i) {
-                if (MODE == 1) {
-                    m.temp.TEMPA(i, j, k) = m.temp.TEMP(i, j, k);
-                } else {
-                    m.wpot.WPOTA(i, j, k) = m.wpot.WPOT(i, j, k);
-                }
-            }
+    auto copy = [&d](const auto& from, auto& to) {
+        for (int k = 1; k <= d.NZ; ++k)
+            for (int j = 1; j <= d.NY; ++j)
+                for (int i = 1; i <= d.NX; ++i) to(i, j, k) = from(i, j, k);
+    };
+    if (MODE == 1) {
+        copy(m.temp.TEMP, m.temp.TEMPA);
+    } else {
+        copy(m.wpot.WPOT, m.wpot.WPOTA);
+    }
 }
 
 }  // namespace gruv
