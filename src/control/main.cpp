@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
         }
         options.input_file = std::string(arg);
     }
+    auto model = std::make_unique<gruv::Model>();
     try {
-        auto model = std::make_unique<gruv::Model>();
         return gruv::GRUV3D(*model, options);
     } catch (const std::exception& e) {
-        std::cout.flush();
+        model->io.flush_all();
         std::cerr << "interner Fehler: " << e.what() << '\n';
         return gruv::kExitInternal;
     }

@@ -112,7 +112,13 @@ bool InputUnit::next_record(std::string& line) {
 // ---------------------------------------------------------------- unit table
 Io::Io() = default;
 
-Io::~Io() { flush_all(); }
+// The console may write into a stream that its owner ends before the unit
+// table (a test, an embedding program): only the files the table owns are
+// flushed here; a run flushes the console itself when it ends.
+Io::~Io() {
+    for (auto& [n, u] : outputs_) u->flush();
+    for (auto& [n, u] : binaries_) u->flush();
+}
 
 OutputUnit& Io::unit(int32_t n) {
     if (n == 1) return console_;
