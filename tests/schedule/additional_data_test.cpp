@@ -5,14 +5,14 @@
 #include <string>
 
 #include "input/input.hpp"
-#include "input/model_fixture.hpp"
 #include "schedule/schedule.hpp"
+#include "schedule/schedule_fixture.hpp"
 #include "support/test_support.hpp"
 
 namespace gruv::test {
 namespace {
 
-class AdditionalDataTest : public ModelFixture {
+class AdditionalDataTest : public ScheduleFixture {
 protected:
     void SetUp() override {
         grid_size(3, 2, 1);
@@ -29,7 +29,7 @@ protected:
     int call(const std::string& file = "") {
         if (!file.empty()) {
             IZANF = 0;
-            input(file, 8);
+            additional_file(file);
         }
         return status_of([&] { ZUSDAT(m, IZANF); });
     }

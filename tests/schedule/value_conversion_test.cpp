@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "input/model_fixture.hpp"
 #include "schedule/schedule.hpp"
+#include "schedule/schedule_fixture.hpp"
 
 namespace gruv::test {
 namespace {
 
-class ValueConversionTest : public ModelFixture {
+class ValueConversionTest : public ScheduleFixture {
 protected:
     // A 3 x 2 x 2 grid with cells of different sizes in every direction.
     void SetUp() override {
