@@ -117,14 +117,10 @@ TEST(Flukof, MassFlowsOfTheFaces) {
     HeatModel h(3, 2, 3);
     Model& m = h.m;
     m.inf4.IMODE = 1;
-    for (int k = 1; k <= 3; ++k)
-        for (int j = 1; j <= 2; ++j)
-            for (int i = 1; i <= 3; ++i) {
-                m.phys.GWVX(i, j, k) = 1.0E-6f;
-                m.phys.GWVY(i, j, k) = 2.0E-6f;
-                m.phys.GWVZ(i, j, k) = -3.0E-6f;
-                m.phys.PHIN(i, j, k) = 0.2f;
-            }
+    test::fill(m.phys.GWVX, 1.0E-6f);
+    test::fill(m.phys.GWVY, 2.0E-6f);
+    test::fill(m.phys.GWVZ, -3.0E-6f);
+    test::fill(m.phys.PHIN, 0.2f);
     auto expect_flows = [&](int i, int j, int k, std::initializer_list<float> expected) {
         FLUKOF(m, i, j, k);
         int face = 1;
@@ -165,9 +161,7 @@ TEST(Flusfl, FlagTablesOfTheListing) {
     Model& m = h.m;
     m.inf1.KONTRL = 3;
     m.phys.SAETT(2) = 0.6f;
-    for (int k = 1; k <= 2; ++k)
-        for (int j = 1; j <= 2; ++j)
-            for (int i = 1; i <= 12; ++i) m.phys.PHIN(i, j, k) = 0.1f;
+    test::fill(m.phys.PHIN, 0.1f);
     m.ifld.IFLG(3, 1, 1) = 5;
     m.phys.PHIN(5, 2, 1) = 0.0f;
     m.temp.TEMP(11, 2, 2) = 272.0;
@@ -193,10 +187,9 @@ TEST(Koefft, ConductionAndConvection) {
     // Convective form: the upstream face also carries the mass flow.
     m.inf2.KONVEK = 1;
     m.inf1.ISCHEM = 2;
-    for (int i = 1; i <= 3; ++i) {
-        m.phys.PHIG(i, 1, 1) = m.phys.PHIN(i, 1, 1) = 0.2f;
-        m.phys.GWVX(i, 1, 1) = 1.0E-5f;
-    }
+    test::fill(m.phys.PHIG, 0.2f);
+    test::fill(m.phys.PHIN, 0.2f);
+    test::fill(m.phys.GWVX, 1.0E-5f);
     KOEFFT(m, 1, 1, 1, 3, 1, 1);
     const double D = (0.8 * 2.5 + 0.2 * 0.57) / (0.2 * 4200.0 + 0.8 * 1000.0), F = 1000.0 * 1.0E-5;
     EXPECT_NEAR(m.koef.KOXM(2, 1, 1), F + D, 1e-7);
@@ -241,7 +234,8 @@ TEST(Koefft, StorageAndRightHandSide) {
     QKOEFT(m);
     const double xh = std::exp(2.0 * -0.05), xm = 0.5 * (1.0 + xh);
     const double cf = xm * 4200.0 + (1.0 - xm) * 2114.0 + 334715.5 * (1.0 - xh) / 0.05;
-    const double source = static_cast<double>(m.koef.RSEI(1, 1, 1)) - static_cast<double>(m.koef.KSPE(1, 1, 1)) * 273.15;
+    const double source =
+        static_cast<double>(m.koef.RSEI(1, 1, 1)) - static_cast<double>(m.koef.KSPE(1, 1, 1)) * 273.15;
     EXPECT_NEAR(source, 1000.0 / (0.7 * 1000.0 + 0.3 * cf), 5e-5);
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "state/model.hpp"
 #include "support/grid_model.hpp"
 
@@ -40,5 +42,11 @@ struct HeatModel : CapturedModel {
         }
     }
 };
+
+//! Sets every element of a node array (inside and beyond the grid) to v.
+template <class T>
+void fill(NodeArray<T>& a, T v) {
+    std::fill(a.data(), a.data() + std::size_t{IX} * IY * IZ, v);
+}
 
 }  // namespace gruv::test

@@ -26,8 +26,10 @@ double largest_residual(Model& m) {
         for (int j = 1; j <= d.NY; ++j)
             for (int i = 1; i <= d.NX; ++i) {
                 if (m.ifld.IFLG(i, j, k) != 1) continue;
-                const int n[6][3] = {{i - 1, j, k}, {i + 1, j, k}, {i, j - 1, k}, {i, j + 1, k}, {i, j, k - 1}, {i, j, k + 1}};
-                double r = static_cast<double>(c.KDIA(i, j, k)) * m.temp.TEMP(i, j, k) - static_cast<double>(c.RSEI(i, j, k));
+                const int n[6][3] = {{i - 1, j, k}, {i + 1, j, k}, {i, j - 1, k},
+                                     {i, j + 1, k}, {i, j, k - 1}, {i, j, k + 1}};
+                double r =
+                    static_cast<double>(c.KDIA(i, j, k)) * m.temp.TEMP(i, j, k) - static_cast<double>(c.RSEI(i, j, k));
                 for (int l = 0; l < 6; ++l) {
                     const auto [a, b, e] = n[l];
                     if (a < 1 || a > d.NX || b < 1 || b > d.NY || e < 1 || e > d.NZ) continue;
@@ -43,11 +45,11 @@ void prepare_block(HeatModel& h) {
     Model& m = h.m;
     for (int k = 1; k <= 3; ++k)
         for (int j = 1; j <= 4; ++j)
-            for (int i = 1; i <= 5; ++i) {
+            for (int i = 1; i <= 5; ++i)
                 m.temp.TEMP(i, j, k) = m.temp.TEMPA(i, j, k) = 283.15 + 0.5 * i - 0.3 * j + 0.2 * k;
-                m.phys.PHIG(i, j, k) = m.phys.PHIN(i, j, k) = 0.2f;
-                m.phys.GWVX(i, j, k) = 2.0E-7f;
-            }
+    test::fill(m.phys.PHIG, 0.2f);
+    test::fill(m.phys.PHIN, 0.2f);
+    test::fill(m.phys.GWVX, 2.0E-7f);
     m.ifld.IFLG(1, 1, 1) = 2;
     m.temp.TEMP(1, 1, 1) = m.temp.TEMPA(1, 1, 1) = 300.0;
     m.ener.SOUC(3, 2, 2) = 200.0f;
@@ -165,17 +167,15 @@ TEST(Phatst, CorrectionReassemblesTheBoxAroundTheNode) {
         m.ifld.IEIS(k) = 1;
         m.ener.EISK(k, 1) = 1.0f;
         m.ener.EISK(k, 2) = 5.0f;
-        for (int j = 1; j <= 3; ++j)
-            for (int i = 1; i <= 3; ++i) m.phys.PHIG(i, j, k) = 0.3f;
     }
+    test::fill(m.phys.PHIG, 0.3f);
     m.ener.SOUC(1, 1, 1) = 100.0f;
     AUFNUL(m);
     KOEFFT(m, 1, 1, 1, 3, 3, 3);
     QKOEFT(m);
     const float kspe_before = m.koef.KSPE(1, 1, 1);
-    for (int k = 1; k <= 3; ++k)
-        for (int j = 1; j <= 3; ++j)
-            for (int i = 1; i <= 3; ++i) m.koef.RSEI(i, j, k) = m.koef.KOXM(i, j, k) = -1.0f;
+    test::fill(m.koef.RSEI, -1.0f);
+    test::fill(m.koef.KOXM, -1.0f);
     m.temp.TEMP(1, 1, 1) = TG - 2.0;
     PHATST(m, 1, 1, 1, TG - 1.0);
     // Only the corrected node changed its storage term (latent heat): its
