@@ -134,16 +134,20 @@ void flukof_impl(Model& m, int32_t I, int32_t J, int32_t K) {
         vertical = iflu < 0;
     }
     // The outer faces of the grid are closed to convection, like the first
-    // node of each direction: no neighbour takes up or delivers the flow.
+    // node of each direction: no neighbour takes up or delivers the flow. So
+    // are the faces toward a node taken out of the heat transport (marker
+    // capacity SPKONS): its marker temperature is no water temperature.
+    const float spkons = m.par2.SPKONS;
+    auto active = [&](int32_t i, int32_t j, int32_t k) { return ph.CPGE(i, j, k) < spkons; };
     if (horizontal) {
-        if (I > 1) F(1) = rho * ph.GWVX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K);
-        if (I < d.NX) F(2) = rho * ph.GWVX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K);
-        if (J > 1) F(3) = rho * ph.GWVY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K);
-        if (J < d.NY) F(4) = rho * ph.GWVY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K);
+        if (I > 1 && active(I - 1, J, K)) F(1) = rho * ph.GWVX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K);
+        if (I < d.NX && active(I + 1, J, K)) F(2) = rho * ph.GWVX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K);
+        if (J > 1 && active(I, J - 1, K)) F(3) = rho * ph.GWVY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K);
+        if (J < d.NY && active(I, J + 1, K)) F(4) = rho * ph.GWVY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K);
     }
     if (vertical) {
-        if (K > 1) F(5) = rho * ph.GWVZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J);
-        if (K < d.NZ) F(6) = rho * ph.GWVZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J);
+        if (K > 1 && active(I, J, K - 1)) F(5) = rho * ph.GWVZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J);
+        if (K < d.NZ && active(I, J, K + 1)) F(6) = rho * ph.GWVZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J);
     }
 }
 

@@ -129,6 +129,11 @@ TEST(Flukof, MassFlowsOfTheFaces) {
     // The outer faces of the grid are closed to convection, at both ends.
     expect_flows(3, 2, 3, {1.0E-3f, 0, 2.0E-3f, 0, -3.0E-3f, 0});
     expect_flows(1, 1, 1, {0, 1.0E-3f, 0, 2.0E-3f, 0, -3.0E-3f});
+    // A neighbour taken out of the heat transport (TTOT: marker capacity,
+    // 999 degC) delivers no water: its face is closed like an outer one.
+    m.phys.CPGE(2, 2, 3) = m.par2.SPKONS;
+    expect_flows(3, 2, 3, {0, 0, 2.0E-3f, 0, -3.0E-3f, 0});
+    m.phys.CPGE(2, 2, 3) = 1000.0f;
     // Partly frozen water (half liquid below freezing) is lighter.
     m.ifld.IEIS(2) = 1;
     m.ener.EISK(2, 3) = 0.5f;
