@@ -117,10 +117,10 @@ TEST(Flukof, MassFlowsOfTheFaces) {
     HeatModel h(3, 2, 3);
     Model& m = h.m;
     m.inf4.IMODE = 1;
-    test::fill(m.phys.GWVX, 1.0E-6f);
-    test::fill(m.phys.GWVY, 2.0E-6f);
-    test::fill(m.phys.GWVZ, -3.0E-6f);
-    test::fill(m.phys.PHIN, 0.2f);
+    m.phys.GWVX.fill(1.0E-6f);
+    m.phys.GWVY.fill(2.0E-6f);
+    m.phys.GWVZ.fill(-3.0E-6f);
+    m.phys.PHIN.fill(0.2f);
     auto expect_flows = [&](int i, int j, int k, std::initializer_list<float> expected) {
         FLUKOF(m, i, j, k);
         int face = 1;
@@ -166,7 +166,7 @@ TEST(Flusfl, FlagTablesOfTheListing) {
     Model& m = h.m;
     m.inf1.KONTRL = 3;
     m.phys.SAETT(2) = 0.6f;
-    test::fill(m.phys.PHIN, 0.1f);
+    m.phys.PHIN.fill(0.1f);
     m.ifld.IFLG(3, 1, 1) = 5;
     m.phys.PHIN(5, 2, 1) = 0.0f;
     m.temp.TEMP(11, 2, 2) = 272.0;
@@ -192,9 +192,9 @@ TEST(Koefft, ConductionAndConvection) {
     // Convective form: the upstream face also carries the mass flow.
     m.inf2.KONVEK = 1;
     m.inf1.ISCHEM = 2;
-    test::fill(m.phys.PHIG, 0.2f);
-    test::fill(m.phys.PHIN, 0.2f);
-    test::fill(m.phys.GWVX, 1.0E-5f);
+    m.phys.PHIG.fill(0.2f);
+    m.phys.PHIN.fill(0.2f);
+    m.phys.GWVX.fill(1.0E-5f);
     KOEFFT(m, 1, 1, 1, 3, 1, 1);
     const double D = (0.8 * 2.5 + 0.2 * 0.57) / (0.2 * 4200.0 + 0.8 * 1000.0), F = 1000.0 * 1.0E-5;
     EXPECT_NEAR(m.koef.KOXM(2, 1, 1), F + D, 1e-7);

@@ -3,8 +3,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "state/model.hpp"
 #include "support/grid_model.hpp"
 
@@ -31,22 +29,14 @@ struct HeatModel : CapturedModel {
         for (int k = 1; k <= nz; ++k) {
             m.phys.SAETT(k) = 1.0f;
             m.temp.TGEF(k) = 273.15;
-            for (int j = 1; j <= ny; ++j)
-                for (int i = 1; i <= nx; ++i) {
-                    m.phys.CPGE(i, j, k) = 1000.0f;
-                    m.phys.RHOG(i, j, k) = 2500.0f;
-                    m.phys.WLKG(i, j, k) = 2.5f;
-                    m.ifld.IFLG(i, j, k) = 1;
-                    m.temp.TEMP(i, j, k) = m.temp.TEMPA(i, j, k) = 283.15;
-                }
         }
+        m.phys.CPGE.fill(1000.0f);
+        m.phys.RHOG.fill(2500.0f);
+        m.phys.WLKG.fill(2.5f);
+        m.ifld.IFLG.fill(1);
+        m.temp.TEMP.fill(283.15);
+        m.temp.TEMPA.fill(283.15);
     }
 };
-
-//! Sets every element of a node array (inside and beyond the grid) to v.
-template <class T>
-void fill(NodeArray<T>& a, T v) {
-    std::fill(a.data(), a.data() + std::size_t{IX} * IY * IZ, v);
-}
 
 }  // namespace gruv::test

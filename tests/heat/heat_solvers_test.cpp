@@ -47,9 +47,9 @@ void prepare_block(HeatModel& h) {
         for (int j = 1; j <= 4; ++j)
             for (int i = 1; i <= 5; ++i)
                 m.temp.TEMP(i, j, k) = m.temp.TEMPA(i, j, k) = 283.15 + 0.5 * i - 0.3 * j + 0.2 * k;
-    test::fill(m.phys.PHIG, 0.2f);
-    test::fill(m.phys.PHIN, 0.2f);
-    test::fill(m.phys.GWVX, 2.0E-7f);
+    m.phys.PHIG.fill(0.2f);
+    m.phys.PHIN.fill(0.2f);
+    m.phys.GWVX.fill(2.0E-7f);
     m.ifld.IFLG(1, 1, 1) = 2;
     m.temp.TEMP(1, 1, 1) = m.temp.TEMPA(1, 1, 1) = 300.0;
     m.ener.SOUC(3, 2, 2) = 200.0f;
@@ -168,14 +168,14 @@ TEST(Phatst, CorrectionReassemblesTheBoxAroundTheNode) {
         m.ener.EISK(k, 1) = 1.0f;
         m.ener.EISK(k, 2) = 5.0f;
     }
-    test::fill(m.phys.PHIG, 0.3f);
+    m.phys.PHIG.fill(0.3f);
     m.ener.SOUC(1, 1, 1) = 100.0f;
     AUFNUL(m);
     KOEFFT(m, 1, 1, 1, 3, 3, 3);
     QKOEFT(m);
     const float kspe_before = m.koef.KSPE(1, 1, 1);
-    test::fill(m.koef.RSEI, -1.0f);
-    test::fill(m.koef.KOXM, -1.0f);
+    m.koef.RSEI.fill(-1.0f);
+    m.koef.KOXM.fill(-1.0f);
     m.temp.TEMP(1, 1, 1) = TG - 2.0;
     PHATST(m, 1, 1, 1, TG - 1.0);
     // Only the corrected node changed its storage term (latent heat): its
