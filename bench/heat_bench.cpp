@@ -47,15 +47,7 @@ std::unique_ptr<Model> full_grid() {
         m.phys.SAETT(k) = 1.0f;
         m.temp.TGEF(k) = 273.15;
     }
-    auto& p3 = m.par3;
-    p3.CPW = 4200.0f;
-    p3.CPE = 2114.0f;
-    p3.LAMW = 0.57f;
-    p3.LAME = 2.25f;
-    p3.LAML = 0.025f;
-    p3.RHOW = 1000.0f;
-    p3.RHOE = 917.0f;
-    p3.SCHMW = 334715.5f;
+    m.par3 = gruv::PAR3{4200.0f, 2114.0f, 0.0f, 0.57f, 2.25f, 0.025f, 1000.0f, 917.0f, 0.0f, 334715.5f};
     m.par4.DTGEF = 0.1f;
     m.par4.DTHALB = 0.05f;
     m.par4.DWAN = 0.001f;
@@ -77,19 +69,20 @@ std::unique_ptr<Model> full_grid() {
     m.inf2.ISTOFF = 1;
     m.inf2.IOUT = 1;
     m.inf4.IMODE = 1;
+    m.phys.CPGE.fill(900.0f);
+    m.phys.RHOG.fill(2600.0f);
+    m.phys.WLKG.fill(2.4f);
+    m.phys.PHIG.fill(0.25f);
+    m.phys.PHIN.fill(0.2f);
+    m.trns.TRSX.fill(1.0E-4f);
+    m.trns.TRSY.fill(1.0E-4f);
+    m.trns.TRSZ.fill(1.0E-5f);
+    m.trns.SPEI.fill(1.0E-4f);
+    m.ifld.IFLG.fill(1);
     for (int k = 1; k <= d.NZ; ++k)
         for (int j = 1; j <= d.NY; ++j)
             for (int i = 1; i <= d.NX; ++i) {
                 g.ZVOL(i, j, k) = g.ZBRX(i) * g.ZBRY(j) * g.ZBRZ(k);
-                m.phys.CPGE(i, j, k) = 900.0f;
-                m.phys.RHOG(i, j, k) = 2600.0f;
-                m.phys.WLKG(i, j, k) = 2.4f;
-                m.phys.PHIG(i, j, k) = 0.25f;
-                m.phys.PHIN(i, j, k) = 0.2f;
-                m.trns.TRSX(i, j, k) = m.trns.TRSY(i, j, k) = 1.0E-4f;
-                m.trns.TRSZ(i, j, k) = 1.0E-5f;
-                m.trns.SPEI(i, j, k) = 1.0E-4f;
-                m.ifld.IFLG(i, j, k) = 1;
                 m.ifld.JFLG(i, j, k) = i == 1 || i == d.NX ? 2 : 1;
                 const float head = 110.0f - 0.01f * static_cast<float>(i);
                 m.wpot.WPOT(i, j, k) = m.wpot.WPOTA(i, j, k) = head;
