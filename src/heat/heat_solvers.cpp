@@ -175,6 +175,26 @@ void reassemble(Model& m) {
     reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ);
 }
 
+//! The sweeps of one solve, until ITMAX sweeps or an error not above EPST;
+//! returns the last sweep's error, also left in FEHLER.
+template <class Sweep>
+double run_sweeps(Model& m, Sweep&& sweep) {
+    m.inf1.KONTRL = 1;
+    m.inf2.NIT = 0;
+    int32_t N = 0;
+    if (m.inf2.IBILD >= 1) m.io.console().put_record("");
+    double E;
+    do {
+        ++m.inf2.NIT;
+        ++N;
+        E = sweep(N);
+        if (m.inf2.ISTOFF >= 3) reassemble(m);
+        if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
+    } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
+    m.par1.FEHLER = static_cast<float>(E);
+    return E;
+}
+
 }  // namespace
 
 double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K) {
@@ -187,20 +207,10 @@ void ITERAT(Model& m) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
         const int32_t nf = heat_face_count(m.ndim);
-        m.inf1.KONTRL = 1;
-        m.inf2.NIT = 0;
-        int32_t N = 0;
-        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
-        double E;
-        do {
-            ++m.inf2.NIT;
-            ++N;
-            E = m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, static_cast<double>(omega))
-                                  : point_sweep<false>(m, N, nf, static_cast<double>(omega));
-            if (m.inf2.ISTOFF >= 3) reassemble(m);
-            if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
-        } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
-        m.par1.FEHLER = static_cast<float>(E);
+        const double E = run_sweeps(m, [&](int32_t N) {
+            const double w = static_cast<double>(omega);
+            return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, w) : point_sweep<false>(m, N, nf, w);
+        });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR != 0) continue;  // new factors: solve again from TEMPA
@@ -213,20 +223,10 @@ void IADITP(Model& m) {
     for (;;) {
         float omega = -m.par1.OMEGT;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADITP");
-        m.inf1.KONTRL = 1;
-        m.inf2.NIT = 0;
-        int32_t N = 0;
-        if (m.inf2.IBILD >= 1) m.io.console().put_record("");
-        double E;
-        do {
-            ++m.inf2.NIT;
-            ++N;
-            E = m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, static_cast<double>(omega))
-                                  : line_sweep<false>(m, N, static_cast<double>(omega));
-            if (m.inf2.ISTOFF >= 3) reassemble(m);
-            if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
-        } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
-        m.par1.FEHLER = static_cast<float>(E);
+        const double E = run_sweeps(m, [&](int32_t N) {
+            const double w = static_cast<double>(omega);
+            return m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, w) : line_sweep<false>(m, N, w);
+        });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR == 0) return;

@@ -115,6 +115,27 @@ TEST(HeatSolvers, IterationLimitFlagsAndDegenerateEquations) {
     }
 }
 
+TEST(HeatSolvers, NewFactorsFromTheDialogueRestartTheSolve) {
+    // The user asks for new factors once, then declines: the solve restarts
+    // from TEMPA with them and ends as a fresh solve with those factors; the
+    // line solver keeps its factor negative.
+    for (float omegt : {1.0f, -1.0f}) {
+        HeatModel asked(5, 4, 3), fresh(5, 4, 3);
+        for (HeatModel* h : {&asked, &fresh}) prepare_block(*h);
+        asked.m.par1.OMEGT = omegt;
+        asked.m.inf2.IAENDR = 1;
+        asked.type("J\n1.2\n0.5\nn\n");
+        fresh.m.par1.OMEGT = 1.2f * omegt;
+        fresh.m.par1.ALFAT = 0.5f;
+        for (HeatModel* h : {&asked, &fresh}) omegt > 0 ? ITERAT(h->m) : IADITP(h->m);
+        EXPECT_EQ(asked.m.par1.OMEGT, 1.2f * omegt);
+        EXPECT_EQ(asked.m.par1.ALFAT, 0.5f);
+        EXPECT_EQ(asked.m.inf2.IAENDR, 0);
+        EXPECT_EQ(asked.m.inf2.NIT, fresh.m.inf2.NIT) << omegt;
+        EXPECT_EQ(asked.m.temp.TEMP(3, 2, 2), fresh.m.temp.TEMP(3, 2, 2)) << omegt;
+    }
+}
+
 // -- Freezing step control ------------------------------------------------------
 
 constexpr double TG = 273.15;
