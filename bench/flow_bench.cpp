@@ -9,6 +9,7 @@
 
 #include "flow/flow.hpp"
 #include "state/model.hpp"
+#include "support/grid_model.hpp"
 
 namespace {
 
@@ -21,32 +22,8 @@ std::unique_ptr<Model> full_grid(std::ostream& console, std::istream& keyboard) 
     auto owner = std::make_unique<Model>();
     Model& m = *owner;
     m.io.console().attach(console, keyboard, false);
-    auto& d = m.ndim;
-    d.NX = gruv::IX;
-    d.NY = gruv::IY;
-    d.NZ = gruv::IZ;
-    d.NX1 = d.NX - 1;
-    d.NY1 = d.NY - 1;
-    d.NZ1 = d.NZ - 1;
-    auto& g = m.gitt;
-    for (int i = 1; i <= d.NX; ++i) {
-        g.ZBRX(i) = g.KABX(i) = 10.0f;
-        g.ABXU(i) = g.ABXO(i) = 5.0f;
-        g.GEWX(i) = 0.5f;
-        g.KORX(i) = 10.0f * static_cast<float>(i) - 5.0f;
-    }
-    for (int j = 1; j <= d.NY; ++j) {
-        g.ZBRY(j) = g.KABY(j) = 10.0f;
-        g.ABYU(j) = g.ABYO(j) = 5.0f;
-        g.GEWY(j) = 0.5f;
-        g.KORY(j) = 10.0f * static_cast<float>(j) - 5.0f;
-    }
-    for (int k = 1; k <= d.NZ; ++k) {
-        g.ZBRZ(k) = g.KABZ(k) = 5.0f;
-        g.ABZU(k) = g.ABZO(k) = 2.5f;
-        g.GEWZ(k) = 0.5f;
-        g.KORZ(k) = 5.0f * static_cast<float>(k) - 2.5f;
-    }
+    gruv::test::set_uniform_grid(m, gruv::IX, gruv::IY, gruv::IZ, 10.0f, 10.0f, 5.0f);
+    const auto& d = m.ndim;
     m.par2.HGOK = 0.0f;
     m.par2.SPKONS = 1.0E30f;
     m.par2.ALFA = 1.0f;
@@ -59,7 +36,6 @@ std::unique_ptr<Model> full_grid(std::ostream& console, std::istream& keyboard) 
     for (int k = 1; k <= d.NZ; ++k)
         for (int j = 1; j <= d.NY; ++j)
             for (int i = 1; i <= d.NX; ++i) {
-                g.ZVOL(i, j, k) = 10.0f * 10.0f * 5.0f;
                 m.trns.TRSX(i, j, k) = m.trns.TRSY(i, j, k) = 1.0E-4f;
                 m.trns.TRSZ(i, j, k) = 1.0E-5f;
                 m.trns.SPEI(i, j, k) = 1.0E-4f;

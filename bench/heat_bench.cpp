@@ -9,6 +9,7 @@
 #include "flow/flow.hpp"
 #include "heat/heat.hpp"
 #include "state/model.hpp"
+#include "support/grid_model.hpp"
 
 namespace {
 
@@ -19,31 +20,9 @@ using gruv::Model;
 std::unique_ptr<Model> full_grid() {
     auto owner = std::make_unique<Model>();
     Model& m = *owner;
-    auto& d = m.ndim;
-    d.NX = gruv::IX;
-    d.NY = gruv::IY;
-    d.NZ = gruv::IZ;
-    d.NX1 = d.NX - 1;
-    d.NY1 = d.NY - 1;
-    d.NZ1 = d.NZ - 1;
-    auto& g = m.gitt;
-    for (int i = 1; i <= d.NX; ++i) {
-        g.ZBRX(i) = g.KABX(i) = 5.0f;
-        g.ABXU(i) = g.ABXO(i) = 2.5f;
-        g.GEWX(i) = 0.5f;
-        g.KORX(i) = 5.0f * static_cast<float>(i) - 2.5f;
-    }
-    for (int j = 1; j <= d.NY; ++j) {
-        g.ZBRY(j) = g.KABY(j) = 5.0f;
-        g.ABYU(j) = g.ABYO(j) = 2.5f;
-        g.GEWY(j) = 0.5f;
-        g.KORY(j) = 5.0f * static_cast<float>(j) - 2.5f;
-    }
+    gruv::test::set_uniform_grid(m, gruv::IX, gruv::IY, gruv::IZ, 5.0f, 5.0f, 1.0f);
+    const auto& d = m.ndim;
     for (int k = 1; k <= d.NZ; ++k) {
-        g.ZBRZ(k) = g.KABZ(k) = 1.0f;
-        g.ABZU(k) = g.ABZO(k) = 0.5f;
-        g.GEWZ(k) = 0.5f;
-        g.KORZ(k) = static_cast<float>(k) - 0.5f;
         m.phys.SAETT(k) = 1.0f;
         m.temp.TGEF(k) = 273.15;
     }
@@ -82,7 +61,6 @@ std::unique_ptr<Model> full_grid() {
     for (int k = 1; k <= d.NZ; ++k)
         for (int j = 1; j <= d.NY; ++j)
             for (int i = 1; i <= d.NX; ++i) {
-                g.ZVOL(i, j, k) = g.ZBRX(i) * g.ZBRY(j) * g.ZBRZ(k);
                 m.ifld.JFLG(i, j, k) = i == 1 || i == d.NX ? 2 : 1;
                 const float head = 110.0f - 0.01f * static_cast<float>(i);
                 m.wpot.WPOT(i, j, k) = m.wpot.WPOTA(i, j, k) = head;
