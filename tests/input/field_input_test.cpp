@@ -5,7 +5,7 @@
 #include <string>
 
 #include "input/input.hpp"
-#include "input/model_fixture.hpp"
+#include "support/state_fixture.hpp"
 
 namespace gruv::test {
 namespace {
@@ -57,7 +57,7 @@ auto as_float = [](double v) { return static_cast<float>(v); };
 auto as_int = [](double v) { return static_cast<int32_t>(v); };
 auto percent = [](double v) { return static_cast<float>(v) / 100.0f; };
 
-class FieldInputTest : public ModelFixture {
+class FieldInputTest : public StateFixture {
 protected:
     void SetUp() override { grid_size(3, 2, 2); }
 };

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "input/input.hpp"
-#include "input/model_fixture.hpp"
+#include "support/state_fixture.hpp"
 
 namespace gruv::test {
 namespace {
@@ -18,7 +18,7 @@ V first(const Array1<float, N>& a, int n) {
     return v;
 }
 
-class GridTest : public ModelFixture {
+class GridTest : public StateFixture {
 protected:
     void read(int32_t knlage, int nx, int ny, int nz, const std::string& cards) {
         grid_size(nx, ny, nz);

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "input/input.hpp"
-#include "input/model_fixture.hpp"
+#include "support/state_fixture.hpp"
 #include "support/test_support.hpp"
 
 namespace gruv::test {
 namespace {
 
-class InputEchoTest : public ModelFixture {
+class InputEchoTest : public StateFixture {
 protected:
     //! Grid from cards under KNLAGE = 0, fields from the node position so
     //! that every table shows which node a value belongs to.

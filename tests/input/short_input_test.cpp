@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "input/input.hpp"
-#include "input/model_fixture.hpp"
+#include "support/state_fixture.hpp"
 #include "support/test_support.hpp"
 
 namespace gruv::test {
@@ -41,7 +41,7 @@ std::string short_deck(int32_t imode, int nz, const std::string& codes, const st
     return s;
 }
 
-class ShortInputTest : public ModelFixture {
+class ShortInputTest : public StateFixture {
 protected:
     //! KURZIN on the deck; the exit status when it stops, -1 when it returns.
     int run(int32_t imode, int nz, const std::string& deck) {

@@ -6,13 +6,13 @@
 
 #include "input/input.hpp"
 #include "schedule/schedule.hpp"
-#include "schedule/schedule_fixture.hpp"
+#include "support/state_fixture.hpp"
 #include "support/test_support.hpp"
 
 namespace gruv::test {
 namespace {
 
-class AdditionalDataTest : public ScheduleFixture {
+class AdditionalDataTest : public StateFixture {
 protected:
     void SetUp() override {
         grid_size(3, 2, 1);

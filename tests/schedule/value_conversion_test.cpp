@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "schedule/schedule.hpp"
-#include "schedule/schedule_fixture.hpp"
+#include "support/state_fixture.hpp"
 
 namespace gruv::test {
 namespace {
 
-class ValueConversionTest : public ScheduleFixture {
+class ValueConversionTest : public StateFixture {
 protected:
     // A 3 x 2 x 2 grid with cells of different sizes in every direction.
     void SetUp() override {
