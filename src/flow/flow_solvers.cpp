@@ -54,13 +54,6 @@ inline void with_flag(bool flag, F&& f) {
     }
 }
 
-//! The progress line after a sweep; a single-precision error prints the same
-//! digits widened to double.
-void write_progress(Model& m, double F) {
-    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
-    write(m.io.console(), f, m.inf2.NIT, F);
-}
-
 //! The heads and the node equations as the sweeps see them: plain pointers
 //! into the node arrays, bound once per sweep.
 struct FlowEquation {
@@ -322,28 +315,6 @@ double line_sweep(Model& m, int32_t L, float R) {
     return s.F;
 }
 
-//! One flow solve: sweeps (Error is the precision of the sweep's error)
-//! until a sweep changes no head by more than EPSH or ITMAX sweeps are done;
-//! the error of the last sweep is kept in FEHLER and returned. A NaN error
-//! ends the solve as well.
-template <class Error, class Sweep>
-Error iterate(Model& m, std::string_view name, Sweep sweep) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, name);
-    m.inf1.KONTRL = 1;
-    m.inf2.NIT = 0;
-    int32_t L = 0;
-    if (m.inf2.IBILD >= 1) m.io.console().put_record("");
-    Error F;
-    do {
-        ++m.inf2.NIT;
-        ++L;
-        F = sweep(L);
-        if (m.inf2.IBILD >= 1) write_progress(m, static_cast<double>(F));
-    } while (m.inf2.NIT < m.inf1.ITMAX && F > static_cast<Error>(m.par2.EPSH));
-    m.par1.FEHLER = static_cast<float>(F);
-    return F;
-}
-
 }  // namespace
 
 float WICHHY(const Model& m, int32_t I, int32_t J, int32_t K) {
@@ -354,7 +325,8 @@ float WICHHY(const Model& m, int32_t I, int32_t J, int32_t K) {
 void ITERAH(Model& m) {
     for (;;) {
         float OM = m.par2.OMEGA;
-        const float F = iterate<float>(m, "ITERAH", [&](int32_t L) { return point_sweep(m, L, OM); });
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
+        const float F = run_sweeps<float>(m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         OMEGAT(m, static_cast<double>(F), OM, m.par2.ALFA);
         if (m.inf2.IAENDR == 1) return;
@@ -367,7 +339,8 @@ void ITERAH(Model& m) {
 void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
-        const double F = iterate<double>(m, "IADIST", [&](int32_t L) { return line_sweep(m, L, R); });
+        if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
+        const double F = run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         float AL = m.par2.ALFA;
         OMEGAT(m, F, R, AL);

@@ -1,5 +1,5 @@
-// Vertical cell faces of a layer and the error maximum of the solver sweeps,
-// shared by the flow set-up, the flow solvers and the velocities.
+// Vertical cell faces of a layer, shared by the flow set-up, the flow solvers
+// and the velocities.
 #pragma once
 #include <cstdint>
 
@@ -15,12 +15,5 @@ inline float layer_bottom(const Model& m, int32_t K) {
 //! Elevation of the upper face of layer K [m above datum]: the lower face plus
 //! the layer thickness. A head below it leaves the cell partly saturated.
 inline float layer_top(const Model& m, int32_t K) { return layer_bottom(m, K) + m.gitt.ZBRZ(K); }
-
-//! Largest change of a sweep that keeps a NaN: once a change is not a number
-//! the error is not a number, so a diverging solve cannot pass for converged.
-template <class T>
-inline void raise_error(T& F, T change) {
-    if (change > F || change != change) F = change;
-}
 
 }  // namespace gruv

@@ -24,19 +24,6 @@ inline void in_sweep_order(int32_t n, int32_t nmax, int32_t mode, Body&& body) {
     for (int32_t x = a; step > 0 ? x <= e : x >= e; x += step) body(x);
 }
 
-//! Largest change of a sweep; a NaN change is kept once it appeared, so a
-//! diverging solve ends and reports it.
-inline void track_error(double& E, double change) {
-    if (change > E || std::isnan(change)) {
-        if (!std::isnan(E)) E = change;
-    }
-}
-
-void sweep_progress_line(Model& m, double E) {
-    static const FormatProgram& f = fixed_format("('+',' Iteration Nummer ==> ',I3,' === Iterationsfehler = ',F11.6)");
-    write(m.io.console(), f, m.inf2.NIT, E);
-}
-
 //! One sweep of the point iteration; returns the largest change.
 template <bool Trace>
 double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
@@ -76,7 +63,7 @@ double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
                     t[p] = ((S + static_cast<double>(c.RSEI.data()[p])) / static_cast<double>(kdia) - T0) * omega + T0;
                 }
                 if (phase) phase_step<Trace>(m, I, J, K, T0);
-                track_error(E, std::fabs(t[p] - T0));
+                raise_error(E, std::fabs(t[p] - T0));
             });
         });
     });
@@ -126,7 +113,7 @@ void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, cons
             const int32_t K = static_cast<int32_t>(p / (std::ptrdiff_t{IX} * IY)) + 1;
             phase_step<Trace>(m, I, J, K, T0);
         }
-        track_error(E, std::fabs(t[p] - T0));
+        raise_error(E, std::fabs(t[p] - T0));
     }
 }
 
@@ -170,29 +157,10 @@ double line_sweep(Model& m, int32_t N, double omega) {
 
 //! Temperature-dependent rock conductivity: the equations follow the new
 //! temperatures after every sweep.
-void reassemble(Model& m) {
+void reassemble_if_temperature_dependent(Model& m) {
+    if (m.inf2.ISTOFF < 3) return;
     const auto& d = m.ndim;
     reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ);
-}
-
-//! The sweeps of one solve, until ITMAX sweeps or an error not above EPST;
-//! returns the last sweep's error, also left in FEHLER.
-template <class Sweep>
-double run_sweeps(Model& m, Sweep&& sweep) {
-    m.inf1.KONTRL = 1;
-    m.inf2.NIT = 0;
-    int32_t N = 0;
-    if (m.inf2.IBILD >= 1) m.io.console().put_record("");
-    double E;
-    do {
-        ++m.inf2.NIT;
-        ++N;
-        E = sweep(N);
-        if (m.inf2.ISTOFF >= 3) reassemble(m);
-        if (m.inf2.IBILD >= 1) sweep_progress_line(m, E);
-    } while (m.inf2.NIT < m.inf1.ITMAX && E > static_cast<double>(m.par1.EPST));
-    m.par1.FEHLER = static_cast<float>(E);
-    return E;
 }
 
 }  // namespace
@@ -207,10 +175,13 @@ void ITERAT(Model& m) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
         const int32_t nf = heat_face_count(m.ndim);
-        const double E = run_sweeps(m, [&](int32_t N) {
-            const double w = static_cast<double>(omega);
-            return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, w) : point_sweep<false>(m, N, nf, w);
-        });
+        const double E = run_sweeps<double>(
+            m, m.par1.EPST,
+            [&](int32_t N) {
+                const double w = static_cast<double>(omega);
+                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, w) : point_sweep<false>(m, N, nf, w);
+            },
+            [&] { reassemble_if_temperature_dependent(m); });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR != 0) continue;  // new factors: solve again from TEMPA
@@ -223,10 +194,13 @@ void IADITP(Model& m) {
     for (;;) {
         float omega = -m.par1.OMEGT;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADITP");
-        const double E = run_sweeps(m, [&](int32_t N) {
-            const double w = static_cast<double>(omega);
-            return m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, w) : line_sweep<false>(m, N, w);
-        });
+        const double E = run_sweeps<double>(
+            m, m.par1.EPST,
+            [&](int32_t N) {
+                const double w = static_cast<double>(omega);
+                return m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, w) : line_sweep<false>(m, N, w);
+            },
+            [&] { reassemble_if_temperature_dependent(m); });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR == 0) return;
