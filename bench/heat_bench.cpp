@@ -26,7 +26,7 @@ std::unique_ptr<Model> full_grid() {
         m.phys.SAETT(k) = 1.0f;
         m.temp.TGEF(k) = 273.15;
     }
-    m.par3 = gruv::PAR3{4200.0f, 2114.0f, 0.0f, 0.57f, 2.25f, 0.025f, 1000.0f, 917.0f, 0.0f, 334715.5f};
+    m.par3 = gruv::kBuiltInMaterialData;
     m.par4.DTGEF = 0.1f;
     m.par4.DTHALB = 0.05f;
     m.par4.DWAN = 0.001f;

@@ -233,21 +233,7 @@ void write_summary(Model& m, const std::string& title, float step_minutes, float
 
 //! Material data of water, ice and pore air by ISTOFF 0 and 1.
 void set_material_defaults(Model& m) {
-    auto& p3 = m.par3;
-    if (m.inf2.ISTOFF == 0) {
-        p3 = PAR3{};
-    } else {
-        p3.CPW = 4200.0f;
-        p3.CPE = 2114.0f;
-        p3.CPL = 0.0f;
-        p3.LAMW = 0.57f;
-        p3.LAME = 2.25f;
-        p3.LAML = 0.025f;
-        p3.RHOW = 1000.0f;
-        p3.RHOE = 917.0f;
-        p3.RHOL = 0.0f;
-        p3.SCHMW = 334715.5f;
-    }
+    m.par3 = m.inf2.ISTOFF == 0 ? PAR3{} : kBuiltInMaterialData;
     m.par4.DTGEF = 0.1f;
     m.par4.DWAN = 0.001f;
 }

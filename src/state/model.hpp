@@ -133,6 +133,10 @@ struct PAR3 {
     float SCHMW = 0.0f;  //!< latent heat of fusion of water [J/kg]
 };
 
+//! Built-in properties of water, ice and pore air (material data option 1).
+inline constexpr PAR3 kBuiltInMaterialData{4200.0f, 2114.0f, 0.0f, 0.57f, 2.25f, 0.025f,
+                                           1000.0f, 917.0f, 0.0f, 334715.5f};
+
 //! PAR4: freezing interval and rock-conductivity coefficients.
 struct PAR4 {
     float DTGEF = 0.0f;   //!< width of the freezing interval [K]

@@ -12,7 +12,7 @@ struct HeatModel : CapturedModel {
     //! NX x NY x NZ cells of dx x dy x dz metres, nodes at the cell centres.
     HeatModel(int nx, int ny, int nz, float dx = 1.0f, float dy = 1.0f, float dz = 1.0f) {
         set_uniform_grid(m, nx, ny, nz, dx, dy, dz);
-        m.par3 = PAR3{4200.0f, 2114.0f, 0.0f, 0.57f, 2.25f, 0.025f, 1000.0f, 917.0f, 0.0f, 334715.5f};
+        m.par3 = kBuiltInMaterialData;
         m.par4.DTGEF = 0.1f;
         m.par4.DTHALB = 0.05f;
         m.par4.DWAN = 0.001f;
