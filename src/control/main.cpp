@@ -1,10 +1,12 @@
 // gruv3d: command-line entry. Without arguments the program reads "GRUVAT"
 // (or asks for a name) in the working directory.
-#include <cstring>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/control.hpp"
 #include "state/stop.hpp"
@@ -12,7 +14,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Aufruf: gruv3d [EINGABEDATEI]\n"
+    "Aufruf: gruv3d [OPTIONEN] [EINGABEDATEI]\n"
     "\n"
     "GRUVELAN-3D: dreidimensionale Grundwasserstroemung und Waermetransport.\n"
     "Ohne Argument wird die Haupteingabedatei \"GRUVAT\" im Arbeitsverzeichnis gelesen;\n"
@@ -25,16 +27,31 @@ constexpr std::string_view kUsage =
     "Rueckgabewert: 0 normales Ende, 1 fehlerhafte Eingabe oder fehlende Datei,\n"
     "2 Berechnung abgebrochen, 3 interner Fehler.\n";
 
+//! One command-line option: "--name" alone, or "--name VALUE" / "--name=VALUE".
+struct Option {
+    std::string_view name;
+    bool takes_value;
+    std::function<void(gruv::RunOptions&, const std::string&)> apply;
+};
+
+//! The options a run accepts (besides --help and --version).
+const std::vector<Option>& run_options() {
+    static const std::vector<Option> options = {};
+    return options;
+}
+
+int usage_error(std::string_view what, std::string_view arg) {
+    std::cerr << what << arg << "\n\n" << kUsage;
+    return gruv::kExitInput;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     gruv::RunOptions options;
-    if (argc > 2) {
-        std::cerr << kUsage;
-        return gruv::kExitInput;
-    }
-    if (argc == 2) {
-        const std::string_view arg = argv[1];
+    bool deck_given = false;
+    for (int n = 1; n < argc; ++n) {
+        const std::string_view arg = argv[n];
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return gruv::kExitNormal;
@@ -44,10 +61,30 @@ int main(int argc, char** argv) {
             return gruv::kExitNormal;
         }
         if (arg.size() > 1 && arg.front() == '-') {
-            std::cerr << "unbekannte Option: " << arg << "\n\n" << kUsage;
-            return gruv::kExitInput;
+            const std::string_view name = arg.substr(0, arg.find('='));
+            const Option* found = nullptr;
+            for (const Option& o : run_options())
+                if (o.name == name) found = &o;
+            if (found == nullptr) return usage_error("unbekannte Option: ", arg);
+            std::string value;
+            if (found->takes_value) {
+                if (name.size() < arg.size()) {
+                    value = std::string(arg.substr(name.size() + 1));
+                } else if (n + 1 < argc) {
+                    value = argv[++n];
+                } else {
+                    return usage_error("Option ohne Wert: ", arg);
+                }
+                if (value.empty()) return usage_error("Option ohne Wert: ", arg);
+            } else if (name.size() < arg.size()) {
+                return usage_error("Option nimmt keinen Wert: ", arg);
+            }
+            found->apply(options, value);
+            continue;
         }
+        if (deck_given) return usage_error("mehr als eine Eingabedatei: ", arg);
         options.input_file = std::string(arg);
+        deck_given = true;
     }
     auto model = std::make_unique<gruv::Model>();
     try {
