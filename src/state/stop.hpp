@@ -14,6 +14,7 @@ enum ExitStatus : int {
     kExitInput = 1,      //!< a bad deck or a missing or damaged file
     kExitAborted = 2,    //!< a computation stopped (Peclet test, diverging solve)
     kExitInternal = 3,   //!< an internal error of the program
+    kExitWrite = 4,      //!< a result file could not be written completely
 };
 
 //! Thrown by stop_run; carries the exit status to main.
