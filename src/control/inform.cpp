@@ -71,7 +71,10 @@ struct CardDeck {
 //! the prompt until one opens.
 void open_main_input(Model& m, const RunOptions& options, bool name_given) {
     static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
-    if (m.io.open_input(kMainInput, options.input_file)) return;
+    if (m.io.open_input(kMainInput, options.input_file)) {
+        m.run.deck = options.input_file;
+        return;
+    }
     if (name_given) {
         write(m.io.console(), not_found, fixed(options.input_file, 20));
         stop_run(m, kExitInput);
@@ -86,7 +89,10 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
             stop_run(m, kExitInput);
         }
         const std::string name = trim_name(fixed(typed, 20));
-        if (!name.empty() && m.io.open_input(kMainInput, name)) return;
+        if (!name.empty() && m.io.open_input(kMainInput, name)) {
+            m.run.deck = name;
+            return;
+        }
     }
 }
 
@@ -253,6 +259,7 @@ void INFORM(Model& m, const RunOptions& options) {
         if (r == ReadOutcome::End) deck.end_of_file();  // an empty main input file
         if (r == ReadOutcome::BadData) deck.bad_data();
     }
+    m.run.title = trim_name(title);
 
     auto& i1 = m.inf1;
     auto& i2 = m.inf2;

@@ -10,6 +10,7 @@
 
 #include "control/control.hpp"
 #include "state/stop.hpp"
+#include "state/version.hpp"
 
 namespace {
 
@@ -25,6 +26,9 @@ constexpr std::string_view kUsage =
     "  --version       Programmversion\n"
     "\n"
     "Ergebnisse fuer andere Programme (zusaetzlich zu den Dateien der Steuerkarten):\n"
+    "  --netcdf DATEI  Felder (Temperatur, Potential, Geschwindigkeiten, Eisanteil,\n"
+    "                  Stoffwerte) zu Beginn, bei jedem Ausdruck und am Ende als\n"
+    "                  NetCDF-Datei (CF-Konventionen)\n"
     "  --csv VERZ      Tabellen im Verzeichnis VERZ: observations.csv (Beobachtungs-\n"
     "                  knoten), energy.csv (Energiebilanz je Ausdruck), solver.csv\n"
     "                  (Iterationen je Zeitschritt)\n"
@@ -42,6 +46,7 @@ struct Option {
 //! The options a run accepts (besides --help and --version).
 const std::vector<Option>& run_options() {
     static const std::vector<Option> options = {
+        {"--netcdf", true, [](gruv::RunOptions& o, const std::string& v) { o.results.netcdf_file = v; }},
         {"--csv", true, [](gruv::RunOptions& o, const std::string& v) { o.results.csv_dir = v; }},
     };
     return options;
@@ -64,7 +69,7 @@ int main(int argc, char** argv) {
             return gruv::kExitNormal;
         }
         if (arg == "--version") {
-            std::cout << "GRUVELAN-3D Version 1.31 22/02/2006\n";
+            std::cout << gruv::kProgramName << ' ' << gruv::kProgramVersion << '\n';
             return gruv::kExitNormal;
         }
         if (arg.size() > 1 && arg.front() == '-') {

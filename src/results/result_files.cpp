@@ -6,6 +6,7 @@
 
 #include "records/records.hpp"
 #include "results/csv_tables.hpp"
+#include "results/netcdf_file.hpp"
 #include "results/output_file.hpp"
 #include "results/results.hpp"
 #include "results/run_facts.hpp"
@@ -34,6 +35,7 @@ void report(Model& m, const ResultError& e) {
 
 struct ResultFiles::State {
     ResultPaths paths;
+    std::optional<NetcdfFile> netcdf;
     std::optional<CsvTables> csv;
     bool started = false;        // the start-up state has been written
     bool failed = false;         // a result file failed: nothing more is written
@@ -42,7 +44,7 @@ struct ResultFiles::State {
     StepSolves solves;           // the solves of the step in progress
     bool solve_pending = false;  // the step in progress has solved but not ended
 
-    bool active() const { return !failed && csv.has_value(); }
+    bool active() const { return !failed && (netcdf.has_value() || csv.has_value()); }
 
     //! Runs one writing step; a failure is reported and stops the run.
     template <class Step>
@@ -59,6 +61,7 @@ struct ResultFiles::State {
 
     //! The state at the start, a printout or the end.
     void snapshot(Model& m) {
+        if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT);
         // The heat flow to the exchangers needs the heat equation assembled:
         // at the start only a heat-only run has done that.
         if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
@@ -71,16 +74,19 @@ struct ResultFiles::State {
     }
 
     void close_all() {
+        if (netcdf) netcdf->close();
         if (csv) csv->close();
     }
 
     void abandon_all() noexcept {
+        if (netcdf) netcdf->abandon();
         if (csv) csv->abandon();
     }
 };
 
 ResultFiles::ResultFiles(ResultPaths paths) : s_(std::make_unique<State>()) {
     s_->paths = std::move(paths);
+    if (!s_->paths.netcdf_file.empty()) s_->netcdf.emplace();
     if (!s_->paths.csv_dir.empty()) s_->csv.emplace();
 }
 
@@ -88,14 +94,16 @@ ResultFiles::~ResultFiles() { s_->abandon_all(); }
 
 void ResultFiles::open(Model& m) {
     s_->guarded(m, [&] {
+        if (s_->netcdf) s_->netcdf->create(s_->paths.netcdf_file);
         if (s_->csv) s_->csv->open(s_->paths.csv_dir);
     });
 }
 
 void ResultFiles::start(Model& m) {
     s_->guarded(m, [&] {
-        if (s_->csv) s_->csv->start(m);
         // Without field input there is no grid and no state to show.
+        if (s_->netcdf && m.inf1.IEINGA >= 0) s_->netcdf->start(m);
+        if (s_->csv) s_->csv->start(m);
         if (m.inf1.IEINGA >= 0) s_->snapshot(m);
         s_->started = true;
     });
@@ -140,7 +148,7 @@ void ResultFiles::end(Model& m) {
 
 int ResultFiles::close(Model& m, int status) noexcept {
     State& s = *s_;
-    if (!s.csv.has_value()) return status;
+    if (!s.netcdf.has_value() && !s.csv.has_value()) return status;
     if (s.failed) {
         s.abandon_all();
         return status;

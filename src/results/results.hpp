@@ -1,7 +1,7 @@
-// Result files for other tools, chosen on the command line: CSV tables for
-// spreadsheets and scripts (and, in later parts of this folder, fields for
-// ParaView and Python). They are written beside the fixed files of the deck
-// and never change those.
+// Result files for other tools, chosen on the command line: the fields in a
+// NetCDF file (Python, ParaView, QGIS), CSV tables for spreadsheets and
+// scripts. They are written beside the fixed files of the deck and never
+// change those.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -13,7 +13,8 @@ namespace gruv {
 
 //! Where the result files for other tools go; an empty name writes none.
 struct ResultPaths {
-    std::string csv_dir;  //!< folder of the CSV tables (--csv)
+    std::string netcdf_file;  //!< NetCDF file of the fields (--netcdf)
+    std::string csv_dir;      //!< folder of the CSV tables (--csv)
 };
 
 //! The solve a step has just finished.

@@ -298,6 +298,12 @@ struct ZUSD {
     Array1<int32_t, IWERT> IANGEW;  //!< 1 once an add-mode entry of the file has been applied
 };
 
+//! The deck of the run, as the result files for other tools name it.
+struct RunDescription {
+    std::string deck;   //!< name of the main input file as opened
+    std::string title;  //!< card 1, trailing blanks removed
+};
+
 //! The whole state of a run.
 struct Model {
     NDIM ndim;
@@ -328,6 +334,7 @@ struct Model {
     ZYK2 zyk2;
     FORM form;
     ZUSD zusd;  //!< additional data file reader state
+    RunDescription run;  //!< the deck and its title
 
     Io io;  //!< the program's units: console, input files, listing, result files
 };

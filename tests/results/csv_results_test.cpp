@@ -88,7 +88,7 @@ TEST(CsvRow, FieldsAndNumbers) {
 
 TEST(CsvResults, HeatOnlyExampleAgreesWithListingAndConsole) {
     auto r = test::run_deck({{"GRUVAT", test::source_file("examples/borehole_heat_exchanger.gruv")}}, "", "GRUVAT",
-                            ResultPaths{.csv_dir = "csv"});
+                            test::csv_only("csv"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     EXPECT_FALSE(fs::exists("csv/observations.csv"));  // the deck has no observation nodes
 
@@ -140,7 +140,7 @@ TEST(CsvResults, HeatOnlyExampleAgreesWithListingAndConsole) {
 }
 
 TEST(CsvResults, CoupledRunAgreesWithObservationFileAndListing) {
-    auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", ResultPaths{.csv_dir = "out"});
+    auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", test::csv_only("out"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
 
     // Temperature and head of each node, in deck order, named by node,
@@ -219,7 +219,7 @@ TEST(CsvResults, TableThatCannotBeWrittenStopsTheRun) {
     for (const Case& c : cases) {
         std::map<std::string, std::string> files = c.extra_files;
         files["GRUVAT"] = test::coupled_freezing_deck();
-        auto r = test::run_deck(files, "", "GRUVAT", ResultPaths{.csv_dir = c.csv_dir});
+        auto r = test::run_deck(files, "", "GRUVAT", test::csv_only(c.csv_dir));
         EXPECT_EQ(r.status, kExitWrite) << c.message;
         EXPECT_NE(r.console.find(c.message + "\n"), std::string::npos) << r.console;
         EXPECT_EQ(r.console.find("normal beendet"), std::string::npos);

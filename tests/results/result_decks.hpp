@@ -1,9 +1,11 @@
-// Decks of the result-file tests: a small coupled run in which the ground
-// freezes around a cold heat exchanger in flowing groundwater.
+// Decks of the result-file tests (a small coupled run in which the ground
+// freezes around a cold heat exchanger in flowing groundwater) and the
+// result files they ask for.
 #pragma once
 #include <string>
 #include <vector>
 
+#include "results/results.hpp"
 #include "support/deck_builder.hpp"
 
 namespace gruv::test {
@@ -35,6 +37,18 @@ inline std::string coupled_freezing_deck() {
     s.entries = {{"WPOT", 10.6, 1, 1, 1, 6},  {"JFLG", 2.0, 1, 1, 1, 6}, {"WPOT", 10.0, 12, 1, 1, 6},
                  {"JFLG", 2.0, 12, 1, 1, 6},  {"IFLG", 5.0, 6, 4, 2, 0}, {"TEMP", -10.0, 6, 4, 2, 0}};
     return c.text() + s.text();
+}
+
+//! Result files of one kind only.
+inline ResultPaths netcdf_only(std::string file) {
+    ResultPaths p;
+    p.netcdf_file = std::move(file);
+    return p;
+}
+inline ResultPaths csv_only(std::string dir) {
+    ResultPaths p;
+    p.csv_dir = std::move(dir);
+    return p;
 }
 
 }  // namespace gruv::test
