@@ -29,6 +29,8 @@ constexpr std::string_view kUsage =
     "  --netcdf DATEI  Felder (Temperatur, Potential, Geschwindigkeiten, Eisanteil,\n"
     "                  Stoffwerte) zu Beginn, bei jedem Ausdruck und am Ende als\n"
     "                  NetCDF-Datei (CF-Konventionen)\n"
+    "  --vtk VERZ      dieselben Felder als ParaView-Dateien im Verzeichnis VERZ:\n"
+    "                  results.pvd und eine Datei results_NNNNN.vtr je Zeitpunkt\n"
     "  --csv VERZ      Tabellen im Verzeichnis VERZ: observations.csv (Beobachtungs-\n"
     "                  knoten), energy.csv (Energiebilanz je Ausdruck), solver.csv\n"
     "                  (Iterationen je Zeitschritt)\n"
@@ -47,6 +49,7 @@ struct Option {
 const std::vector<Option>& run_options() {
     static const std::vector<Option> options = {
         {"--netcdf", true, [](gruv::RunOptions& o, const std::string& v) { o.results.netcdf_file = v; }},
+        {"--vtk", true, [](gruv::RunOptions& o, const std::string& v) { o.results.vtk_dir = v; }},
         {"--csv", true, [](gruv::RunOptions& o, const std::string& v) { o.results.csv_dir = v; }},
     };
     return options;

@@ -10,6 +10,7 @@
 #include "results/output_file.hpp"
 #include "results/results.hpp"
 #include "results/run_facts.hpp"
+#include "results/vtk_files.hpp"
 #include "state/stop.hpp"
 
 namespace gruv {
@@ -36,6 +37,7 @@ void report(Model& m, const ResultError& e) {
 struct ResultFiles::State {
     ResultPaths paths;
     std::optional<NetcdfFile> netcdf;
+    std::optional<VtkCollection> vtk;
     std::optional<CsvTables> csv;
     bool started = false;        // the start-up state has been written
     bool failed = false;         // a result file failed: nothing more is written
@@ -44,7 +46,8 @@ struct ResultFiles::State {
     StepSolves solves;           // the solves of the step in progress
     bool solve_pending = false;  // the step in progress has solved but not ended
 
-    bool active() const { return !failed && (netcdf.has_value() || csv.has_value()); }
+    bool active() const { return !failed && any(); }
+    bool any() const { return netcdf.has_value() || vtk.has_value() || csv.has_value(); }
 
     //! Runs one writing step; a failure is reported and stops the run.
     template <class Step>
@@ -62,6 +65,7 @@ struct ResultFiles::State {
     //! The state at the start, a printout or the end.
     void snapshot(Model& m) {
         if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT);
+        if (vtk) vtk->snapshot(steps, m.par1.ZEIT);
         // The heat flow to the exchangers needs the heat equation assembled:
         // at the start only a heat-only run has done that.
         if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
@@ -87,6 +91,7 @@ struct ResultFiles::State {
 ResultFiles::ResultFiles(ResultPaths paths) : s_(std::make_unique<State>()) {
     s_->paths = std::move(paths);
     if (!s_->paths.netcdf_file.empty()) s_->netcdf.emplace();
+    if (!s_->paths.vtk_dir.empty()) s_->vtk.emplace();
     if (!s_->paths.csv_dir.empty()) s_->csv.emplace();
 }
 
@@ -95,6 +100,7 @@ ResultFiles::~ResultFiles() { s_->abandon_all(); }
 void ResultFiles::open(Model& m) {
     s_->guarded(m, [&] {
         if (s_->netcdf) s_->netcdf->create(s_->paths.netcdf_file);
+        if (s_->vtk) s_->vtk->open(s_->paths.vtk_dir);
         if (s_->csv) s_->csv->open(s_->paths.csv_dir);
     });
 }
@@ -103,6 +109,7 @@ void ResultFiles::start(Model& m) {
     s_->guarded(m, [&] {
         // Without field input there is no grid and no state to show.
         if (s_->netcdf && m.inf1.IEINGA >= 0) s_->netcdf->start(m);
+        if (s_->vtk && m.inf1.IEINGA >= 0) s_->vtk->start(m);
         if (s_->csv) s_->csv->start(m);
         if (m.inf1.IEINGA >= 0) s_->snapshot(m);
         s_->started = true;
@@ -148,7 +155,7 @@ void ResultFiles::end(Model& m) {
 
 int ResultFiles::close(Model& m, int status) noexcept {
     State& s = *s_;
-    if (!s.netcdf.has_value() && !s.csv.has_value()) return status;
+    if (!s.any()) return status;
     if (s.failed) {
         s.abandon_all();
         return status;

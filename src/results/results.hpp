@@ -1,6 +1,6 @@
 // Result files for other tools, chosen on the command line: the fields in a
-// NetCDF file (Python, ParaView, QGIS), CSV tables for spreadsheets and
-// scripts. They are written beside the fixed files of the deck and never
+// NetCDF file (Python, QGIS) and in ParaView files, CSV tables for
+// spreadsheets and scripts. They are written beside the fixed files of the deck and never
 // change those.
 #pragma once
 #include <cstdint>
@@ -14,6 +14,7 @@ namespace gruv {
 //! Where the result files for other tools go; an empty name writes none.
 struct ResultPaths {
     std::string netcdf_file;  //!< NetCDF file of the fields (--netcdf)
+    std::string vtk_dir;      //!< folder of the ParaView files (--vtk)
     std::string csv_dir;      //!< folder of the CSV tables (--csv)
 };
 

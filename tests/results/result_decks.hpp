@@ -45,6 +45,11 @@ inline ResultPaths netcdf_only(std::string file) {
     p.netcdf_file = std::move(file);
     return p;
 }
+inline ResultPaths vtk_only(std::string dir) {
+    ResultPaths p;
+    p.vtk_dir = std::move(dir);
+    return p;
+}
 inline ResultPaths csv_only(std::string dir) {
     ResultPaths p;
     p.csv_dir = std::move(dir);

@@ -1,0 +1,179 @@
+// VTK XML files for ParaView: rectilinear grids with raw appended data and
+// a collection listing them in time.
+#include "results/vtk_files.hpp"
+
+#include <bit>
+#include <charconv>
+#include <cstdio>
+#include <regex>
+#include <system_error>
+
+namespace gruv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The files say LittleEndian and take the values as they lie in memory.
+static_assert(std::endian::native == std::endian::little);
+
+const char* vtk_type(ValueType t) {
+    switch (t) {
+        case ValueType::Float64: return "Float64";
+        case ValueType::Int32: return "Int32";
+        case ValueType::Float32: break;
+    }
+    return "Float32";
+}
+
+template <class T>
+std::string number(T v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+//! Lays out the XML of a grid file: the arrays in the order their blocks
+//! follow in the appended data, each block a UInt64 byte count and the bytes.
+class Layout {
+public:
+    void array(std::string& xml, const char* type, const std::string& name, int components, std::size_t bytes,
+               bool tuple = false) {
+        xml += "        <DataArray type=\"";
+        xml += type;
+        xml += "\" Name=\"" + name + "\"";
+        if (components > 1) xml += " NumberOfComponents=\"" + std::to_string(components) + "\"";
+        if (tuple) xml += " NumberOfTuples=\"1\"";
+        xml += " format=\"appended\" offset=\"" + std::to_string(offset_) + "\"/>\n";
+        offset_ += 8 + bytes;
+    }
+
+private:
+    std::size_t offset_ = 0;
+};
+
+void block(OutputFile& f, const void* data, std::size_t bytes) {
+    const std::uint64_t n = bytes;
+    f.write(&n, sizeof n);
+    f.write(data, bytes);
+}
+
+}  // namespace
+
+void VtkCollection::open(const fs::path& dir) {
+    dir_ = dir;
+    create_result_folder(dir);
+    // Grid files of an earlier run would show up beside this run's.
+    static const std::regex grid_file("results_[0-9]+\\.vtr");
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!std::regex_match(name, grid_file) || entry.is_directory(ec)) continue;
+        fs::remove(entry.path(), ec);
+        if (ec) throw ResultError{entry.path().string(), system_reason(ec.value()), true};
+    }
+    if (ec) throw ResultError{dir.string(), system_reason(ec.value()), true, true};
+    write_collection();
+}
+
+void VtkCollection::start(Model& m) {
+    const auto& d = m.ndim;
+    cells_ = static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY) * static_cast<std::size_t>(d.NZ);
+    scalars_ = state_fields(m);
+    velocity_ = velocity_fields(m);
+    fixed_ = fixed_fields(m);
+    const GridAxes g = grid_axes(m);
+    x_ = g.x_faces;
+    y_ = g.y_faces;
+    // Upward, from the deepest face to the ground surface: ParaView's z.
+    z_.assign(g.z_faces.rbegin(), g.z_faces.rend());
+    for (double& z : z_) z = 0.0 - z;  // the ground surface at +0
+    buffer_.resize(8 * cells_);
+    if (!velocity_.empty()) vector_.resize(3 * cells_);
+
+    const std::string extent = "0 " + std::to_string(d.NX) + " 0 " + std::to_string(d.NY) + " 0 " +
+                               std::to_string(d.NZ);
+    Layout layout;
+    std::string& x = header_;
+    x = "<?xml version=\"1.0\"?>\n"
+        "<VTKFile type=\"RectilinearGrid\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt64\">\n"
+        "  <RectilinearGrid WholeExtent=\"" + extent + "\">\n"
+        "    <FieldData>\n";
+    layout.array(x, "Float64", "TimeValue", 1, 8, true);
+    layout.array(x, "Int32", "step", 1, 4, true);
+    x += "    </FieldData>\n"
+         "    <Piece Extent=\"" + extent + "\">\n"
+         "      <CellData";
+    if (!scalars_.empty()) x += " Scalars=\"" + scalars_.front().name + "\"";
+    if (!velocity_.empty()) x += " Vectors=\"pore_velocity\"";
+    x += ">\n";
+    for (const NodeField& f : scalars_) layout.array(x, vtk_type(f.type), f.name, 1, value_size(f.type) * cells_);
+    if (!velocity_.empty()) layout.array(x, "Float32", "pore_velocity", 3, 3 * sizeof(float) * cells_);
+    for (const NodeField& f : fixed_) layout.array(x, vtk_type(f.type), f.name, 1, value_size(f.type) * cells_);
+    x += "      </CellData>\n"
+         "      <Coordinates>\n";
+    layout.array(x, "Float64", "x", 1, 8 * x_.size());
+    layout.array(x, "Float64", "y", 1, 8 * y_.size());
+    layout.array(x, "Float64", "z", 1, 8 * z_.size());
+    x += "      </Coordinates>\n"
+         "    </Piece>\n"
+         "  </RectilinearGrid>\n"
+         "  <AppendedData encoding=\"raw\">\n"
+         "   _";
+}
+
+void VtkCollection::snapshot(int32_t step, float time) {
+    char name[32];
+    std::snprintf(name, sizeof name, "results_%05zu.vtr", listed_.size());
+    OutputFile f;
+    f.create(dir_ / name);
+    f.write(header_);
+    const double t = static_cast<double>(time);
+    block(f, &t, sizeof t);
+    block(f, &step, sizeof step);
+    auto field = [&](const NodeField& nf) {
+        nf.gather(LayerOrder::BottomUp, buffer_.data());
+        block(f, buffer_.data(), value_size(nf.type) * cells_);
+    };
+    for (const NodeField& nf : scalars_) field(nf);
+    if (!velocity_.empty()) {
+        // Components x, y and upward: the grid's z points up, the model's down.
+        for (std::size_t c = 0; c < 3; ++c) {
+            velocity_[c].gather(LayerOrder::BottomUp, buffer_.data());
+            const float* v = reinterpret_cast<const float*>(buffer_.data());
+            const float sign = c == 2 ? -1.0f : 1.0f;
+            for (std::size_t n = 0; n < cells_; ++n) vector_[3 * n + c] = sign * v[n];
+        }
+        block(f, vector_.data(), vector_.size() * sizeof(float));
+    }
+    for (const NodeField& nf : fixed_) field(nf);
+    block(f, x_.data(), 8 * x_.size());
+    block(f, y_.data(), 8 * y_.size());
+    block(f, z_.data(), 8 * z_.size());
+    f.write("\n  </AppendedData>\n</VTKFile>\n");
+    f.close();
+    listed_.emplace_back(time, name);
+    write_collection();
+}
+
+void VtkCollection::write_collection() {
+    std::string xml =
+        "<?xml version=\"1.0\"?>\n"
+        "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
+        "  <Collection>\n";
+    for (const auto& [time, file] : listed_)
+        xml += "    <DataSet timestep=\"" + number(time) + "\" group=\"\" part=\"0\" file=\"" + file + "\"/>\n";
+    xml += "  </Collection>\n"
+           "</VTKFile>\n";
+    const fs::path pvd = dir_ / "results.pvd";
+    const fs::path fresh = dir_ / "results.pvd.neu";
+    OutputFile f;
+    f.create(fresh);
+    f.write(xml);
+    f.close();
+    std::error_code ec;
+    fs::rename(fresh, pvd, ec);
+    if (ec) throw ResultError{pvd.string(), system_reason(ec.value()), false};
+}
+
+}  // namespace gruv
