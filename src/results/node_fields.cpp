@@ -11,14 +11,14 @@ namespace gruv {
 
 namespace {
 
-//! Writes value(I,J,K) for the active grid into out, I fastest.
-template <class Out, class Value>
-void pack(const NDIM& d, LayerOrder order, Out* out, Value value) {
-    std::size_t n = 0;
+//! Fills the active grid into out, I fastest: row(J, K, values, NX) writes
+//! the NX values of grid row J of layer K.
+template <class Out, class Row>
+void pack(const NDIM& d, LayerOrder order, Out* out, Row row) {
+    const auto nx = static_cast<std::size_t>(d.NX);
     for (int32_t s = 1; s <= d.NZ; ++s) {
         const int32_t k = order == LayerOrder::TopDown ? s : d.NZ + 1 - s;
-        for (int32_t j = 1; j <= d.NY; ++j)
-            for (int32_t i = 1; i <= d.NX; ++i) out[n++] = value(i, j, k);
+        for (int32_t j = 1; j <= d.NY; ++j, out += nx) row(j, k, out, nx);
     }
 }
 
@@ -29,16 +29,16 @@ constexpr ValueType value_type() {
     return ValueType::Float32;
 }
 
-//! A field with its description whose values are value(I,J,K) of type T.
-template <class T, class Value>
-NodeField field(const Model& m, std::string name, std::string long_name, std::string units, Value value) {
+//! A field with its description whose values of type T row(J, K, values, NX) gives.
+template <class T, class Row>
+NodeField field(const Model& m, std::string name, std::string long_name, std::string units, Row row) {
     NodeField f;
     f.name = std::move(name);
     f.long_name = std::move(long_name);
     f.units = std::move(units);
     f.type = value_type<T>();
     const NDIM* d = &m.ndim;
-    f.gather = [d, value](LayerOrder order, void* out) { pack(*d, order, static_cast<T*>(out), value); };
+    f.gather = [d, row](LayerOrder order, void* out) { pack(*d, order, static_cast<T*>(out), row); };
     return f;
 }
 
@@ -46,7 +46,7 @@ NodeField field(const Model& m, std::string name, std::string long_name, std::st
 template <class T>
 NodeField stored(const Model& m, std::string name, std::string long_name, std::string units, const NodeArray<T>& a) {
     return field<T>(m, std::move(name), std::move(long_name), std::move(units),
-                    [&a](int32_t i, int32_t j, int32_t k) { return a(i, j, k); });
+                    [&a](int32_t j, int32_t k, T* out, std::size_t nx) { std::copy_n(a.row(j, k), nx, out); });
 }
 
 }  // namespace
@@ -56,7 +56,10 @@ std::vector<NodeField> state_fields(Model& m) {
     if (computes_heat(m)) {
         const auto& T = m.temp.TEMP;
         NodeField t = field<double>(m, "temperature", "temperature", "degC",
-                                    [&T](int32_t i, int32_t j, int32_t k) { return CELS(T(i, j, k)); });
+                                    [&T](int32_t j, int32_t k, double* out, std::size_t nx) {
+                                        const double* row = T.row(j, k);
+                                        for (std::size_t i = 0; i < nx; ++i) out[i] = CELS(row[i]);
+                                    });
         t.standard_name = "temperature_in_ground";
         fields.push_back(std::move(t));
     }
@@ -64,13 +67,15 @@ std::vector<NodeField> state_fields(Model& m) {
         // The liquid share of the pore water as the heat content counts it:
         // from the freezing curve of the layer at or below its freezing
         // temperature.
-        NodeField ice = field<float>(m, "ice_fraction", "frozen share of the pore water", "1",
-                                     [&m](int32_t i, int32_t j, int32_t k) {
-                                         const double dT = m.temp.TEMP(i, j, k) - m.temp.TGEF(k);
-                                         if (dT > 0.0) return 0.0f;
-                                         const float liquid = WASEIS(m, static_cast<float>(dT), k);
-                                         return std::clamp(1.0f - liquid, 0.0f, 1.0f);
-                                     });
+        auto frozen = [&m](int32_t j, int32_t k, float* out, std::size_t nx) {
+            const double* T = m.temp.TEMP.row(j, k);
+            for (std::size_t i = 0; i < nx; ++i) {
+                const double dT = T[i] - m.temp.TGEF(k);
+                const float liquid = dT > 0.0 ? 1.0f : WASEIS(m, static_cast<float>(dT), k);
+                out[i] = std::clamp(1.0f - liquid, 0.0f, 1.0f);
+            }
+        };
+        NodeField ice = field<float>(m, "ice_fraction", "frozen share of the pore water", "1", frozen);
         ice.comment = "0 above the freezing temperature of the layer and in layers without a freezing curve";
         fields.push_back(std::move(ice));
     }

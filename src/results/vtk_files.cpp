@@ -79,7 +79,7 @@ void VtkCollection::open(const fs::path& dir) {
 void VtkCollection::start(Model& m) {
     const auto& d = m.ndim;
     cells_ = static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY) * static_cast<std::size_t>(d.NZ);
-    scalars_ = state_fields(m);
+    state_ = state_fields(m);
     velocity_ = velocity_fields(m);
     fixed_ = fixed_fields(m);
     const GridAxes g = grid_axes(m);
@@ -91,25 +91,37 @@ void VtkCollection::start(Model& m) {
     buffer_.resize(8 * cells_);
     if (!velocity_.empty()) vector_.resize(3 * cells_);
 
-    const std::string extent = "0 " + std::to_string(d.NX) + " 0 " + std::to_string(d.NY) + " 0 " +
-                               std::to_string(d.NZ);
+    // Every snapshot carries the state; the fixed fields are written once.
+    snapshot_cells_.clear();
+    for (const NodeField& f : state_) snapshot_cells_.push_back(&f);
+    std::vector<const NodeField*> fixed;
+    for (const NodeField& f : fixed_) fixed.push_back(&f);
+    snapshot_xml_ = layout(true, snapshot_cells_, !velocity_.empty());
+    write_grid(dir_ / "properties.vtr", layout(false, fixed, false), nullptr, nullptr, fixed, false);
+}
+
+std::string VtkCollection::layout(bool with_time, const std::vector<const NodeField*>& cells,
+                                  bool with_velocity) const {
+    const std::string extent = "0 " + std::to_string(x_.size() - 1) + " 0 " + std::to_string(y_.size() - 1) +
+                               " 0 " + std::to_string(z_.size() - 1);
     Layout layout;
-    std::string& x = header_;
-    x = "<?xml version=\"1.0\"?>\n"
-        "<VTKFile type=\"RectilinearGrid\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt64\">\n"
-        "  <RectilinearGrid WholeExtent=\"" + extent + "\">\n"
-        "    <FieldData>\n";
-    layout.array(x, "Float64", "TimeValue", 1, 8, true);
-    layout.array(x, "Int32", "step", 1, 4, true);
-    x += "    </FieldData>\n"
-         "    <Piece Extent=\"" + extent + "\">\n"
+    std::string x = "<?xml version=\"1.0\"?>\n"
+                    "<VTKFile type=\"RectilinearGrid\" version=\"1.0\" byte_order=\"LittleEndian\" "
+                    "header_type=\"UInt64\">\n"
+                    "  <RectilinearGrid WholeExtent=\"" + extent + "\">\n";
+    if (with_time) {
+        x += "    <FieldData>\n";
+        layout.array(x, "Float64", "TimeValue", 1, 8, true);
+        layout.array(x, "Int32", "step", 1, 4, true);
+        x += "    </FieldData>\n";
+    }
+    x += "    <Piece Extent=\"" + extent + "\">\n"
          "      <CellData";
-    if (!scalars_.empty()) x += " Scalars=\"" + scalars_.front().name + "\"";
-    if (!velocity_.empty()) x += " Vectors=\"pore_velocity\"";
+    if (!cells.empty()) x += " Scalars=\"" + cells.front()->name + "\"";
+    if (with_velocity) x += " Vectors=\"pore_velocity\"";
     x += ">\n";
-    for (const NodeField& f : scalars_) layout.array(x, vtk_type(f.type), f.name, 1, value_size(f.type) * cells_);
-    if (!velocity_.empty()) layout.array(x, "Float32", "pore_velocity", 3, 3 * sizeof(float) * cells_);
-    for (const NodeField& f : fixed_) layout.array(x, vtk_type(f.type), f.name, 1, value_size(f.type) * cells_);
+    for (const NodeField* f : cells) layout.array(x, vtk_type(f->type), f->name, 1, value_size(f->type) * cells_);
+    if (with_velocity) layout.array(x, "Float32", "pore_velocity", 3, 3 * sizeof(float) * cells_);
     x += "      </CellData>\n"
          "      <Coordinates>\n";
     layout.array(x, "Float64", "x", 1, 8 * x_.size());
@@ -120,23 +132,23 @@ void VtkCollection::start(Model& m) {
          "  </RectilinearGrid>\n"
          "  <AppendedData encoding=\"raw\">\n"
          "   _";
+    return x;
 }
 
-void VtkCollection::snapshot(int32_t step, float time) {
-    char name[32];
-    std::snprintf(name, sizeof name, "results_%05zu.vtr", listed_.size());
+void VtkCollection::write_grid(const fs::path& path, const std::string& xml, const double* time,
+                               const int32_t* step, const std::vector<const NodeField*>& cells, bool with_velocity) {
     OutputFile f;
-    f.create(dir_ / name);
-    f.write(header_);
-    const double t = static_cast<double>(time);
-    block(f, &t, sizeof t);
-    block(f, &step, sizeof step);
-    auto field = [&](const NodeField& nf) {
-        nf.gather(LayerOrder::BottomUp, buffer_.data());
-        block(f, buffer_.data(), value_size(nf.type) * cells_);
-    };
-    for (const NodeField& nf : scalars_) field(nf);
-    if (!velocity_.empty()) {
+    f.create(path);
+    f.write(xml);
+    if (time != nullptr) {
+        block(f, time, sizeof *time);
+        block(f, step, sizeof *step);
+    }
+    for (const NodeField* nf : cells) {
+        nf->gather(LayerOrder::BottomUp, buffer_.data());
+        block(f, buffer_.data(), value_size(nf->type) * cells_);
+    }
+    if (with_velocity) {
         // Components x, y and upward: the grid's z points up, the model's down.
         for (std::size_t c = 0; c < 3; ++c) {
             velocity_[c].gather(LayerOrder::BottomUp, buffer_.data());
@@ -146,12 +158,18 @@ void VtkCollection::snapshot(int32_t step, float time) {
         }
         block(f, vector_.data(), vector_.size() * sizeof(float));
     }
-    for (const NodeField& nf : fixed_) field(nf);
     block(f, x_.data(), 8 * x_.size());
     block(f, y_.data(), 8 * y_.size());
     block(f, z_.data(), 8 * z_.size());
     f.write("\n  </AppendedData>\n</VTKFile>\n");
     f.close();
+}
+
+void VtkCollection::snapshot(int32_t step, float time) {
+    char name[32];
+    std::snprintf(name, sizeof name, "results_%05zu.vtr", listed_.size());
+    const double t = static_cast<double>(time);
+    write_grid(dir_ / name, snapshot_xml_, &t, &step, snapshot_cells_, !velocity_.empty());
     listed_.emplace_back(time, name);
     write_collection();
 }

@@ -1,6 +1,7 @@
 // The ParaView files of a run: one VTK XML rectilinear grid (.vtr) per
-// snapshot with the fields as cell data in raw appended binary form, and a
-// collection (.pvd) that lists them with their times.
+// snapshot with the state as cell data in raw appended binary form, a
+// collection (.pvd) that lists them with their times, and one grid with the
+// fields that do not change (properties, flags, cell volumes).
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -19,7 +20,8 @@ public:
     //! Creates the folder and an empty collection "results.pvd"; removes the
     //! grid files an earlier run left there. Throws ResultError.
     void open(const std::filesystem::path& dir);
-    //! Takes the grid and the fields of the run.
+    //! Takes the grid and the fields of the run and writes "properties.vtr".
+    //! Throws ResultError.
     void start(Model& m);
     //! Writes "results_NNNNN.vtr" of the current state and lists it in the
     //! collection (replaced whole, so it only ever names complete files).
@@ -27,16 +29,24 @@ public:
     void snapshot(int32_t step, float time);
 
 private:
+    //! The XML of a grid file before its appended data: the time (with_time),
+    //! the cell fields, the velocity (with_velocity) and the coordinates, in
+    //! the order write_grid writes their blocks.
+    std::string layout(bool with_time, const std::vector<const NodeField*>& cells, bool with_velocity) const;
+    //! Writes a grid file laid out by layout().
+    void write_grid(const std::filesystem::path& path, const std::string& xml, const double* time,
+                    const int32_t* step, const std::vector<const NodeField*>& cells, bool with_velocity);
     void write_collection();
 
     std::filesystem::path dir_;
     std::vector<std::pair<float, std::string>> listed_;  // time [s] and file of every snapshot
-    std::vector<NodeField> scalars_, velocity_, fixed_;
-    std::vector<double> x_, y_, z_;  // cell faces; z elevation relative to the ground surface, upward
+    std::vector<NodeField> state_, velocity_, fixed_;
+    std::vector<const NodeField*> snapshot_cells_;  // the state
+    std::vector<double> x_, y_, z_;                 // cell faces; z elevation relative to the ground surface, upward
     std::size_t cells_ = 0;
-    std::string header_;                   // the XML before the appended data, laid out at start
-    std::vector<unsigned char> buffer_;    // one gathered field
-    std::vector<float> vector_;            // the velocity, three components per cell
+    std::string snapshot_xml_;           // laid out once at start
+    std::vector<unsigned char> buffer_;  // one gathered field
+    std::vector<float> vector_;          // the velocity, three components per cell
 };
 
 }  // namespace gruv
