@@ -274,6 +274,9 @@ void INFORM(Model& m, const RunOptions& options) {
 
     std::string observation_file(20, ' '), output_file(20, ' '), additional_file(20, ' ');
     deck.card("5  ", i4.NBEOB, i3.IZUSAT, i3.NZUSAT, observation_file, output_file, additional_file);
+    m.run.listing = trim_name(output_file);
+    m.run.observation_file = trim_name(observation_file);
+    m.run.additional_file = trim_name(additional_file);
     if (i4.NBEOB > MAXBEO) deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB));
     // Fewer than one step between two readings would read the next record
     // of the additional data file before the first step has used the last.

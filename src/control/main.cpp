@@ -30,10 +30,12 @@ constexpr std::string_view kUsage =
     "                  Stoffwerte) zu Beginn, bei jedem Ausdruck und am Ende als\n"
     "                  NetCDF-Datei (CF-Konventionen)\n"
     "  --vtk VERZ      dieselben Felder als ParaView-Dateien im Verzeichnis VERZ:\n"
-    "                  results.pvd und eine Datei results_NNNNN.vtr je Zeitpunkt\n"
+    "                  results.pvd und eine Datei results_NNNNN.vtr je Zeitpunkt,\n"
+    "                  properties.vtr mit den Stoffwerten\n"
     "  --csv VERZ      Tabellen im Verzeichnis VERZ: observations.csv (Beobachtungs-\n"
     "                  knoten), energy.csv (Energiebilanz je Ausdruck), solver.csv\n"
     "                  (Iterationen je Zeitschritt)\n"
+    "Abbildungen daraus zeichnet gruv3d-plot (gruv3d-plot --help).\n"
     "\n"
     "Rueckgabewert: 0 normales Ende, 1 fehlerhafte Eingabe oder fehlende Datei,\n"
     "2 Berechnung abgebrochen, 3 interner Fehler, 4 Ergebnisdatei nicht schreibbar.\n";

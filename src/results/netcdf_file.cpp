@@ -45,18 +45,11 @@ void NetcdfFile::check(int status) const {
     throw ResultError{name_, reason, creating_};
 }
 
-void NetcdfFile::create(const std::string& path) {
+void NetcdfFile::open(const std::string& path) {
     abandon();
     name_ = path;
     creating_ = true;
-    {
-        // The library reports a missing folder or a file that may not be
-        // written only as a failure of its storage layer: ask the system first.
-        OutputFile probe;
-        probe.create(path);
-        probe.close();
-    }
-    check(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
+    check_creatable(path);
 }
 
 int NetcdfFile::define(const NodeField& f, const std::vector<int>& dims) {
@@ -79,6 +72,14 @@ int NetcdfFile::define(const NodeField& f, const std::vector<int>& dims) {
 }
 
 void NetcdfFile::start(Model& m) {
+    {
+        // The library reports a missing folder or a file that may not be
+        // written only as a failure of its storage layer: ask the system first.
+        OutputFile probe;
+        probe.create(name_);
+        probe.close();
+    }
+    check(nc_create(name_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
     const auto& d = m.ndim;
     dims_[0] = static_cast<std::size_t>(d.NZ);
     dims_[1] = static_cast<std::size_t>(d.NY);

@@ -19,10 +19,10 @@ public:
     NetcdfFile(const NetcdfFile&) = delete;
     NetcdfFile& operator=(const NetcdfFile&) = delete;
 
-    //! Creates (or replaces) the file. Throws ResultError.
-    void create(const std::string& path);
-    //! Defines the dimensions, variables and attributes and writes the grid
-    //! and the fixed fields. Throws ResultError.
+    //! Checks that the file can be created, without touching it. Throws ResultError.
+    void open(const std::string& path);
+    //! Creates (or replaces) the file, defines the dimensions, variables and
+    //! attributes and writes the grid and the fixed fields. Throws ResultError.
     void start(Model& m);
     //! Appends the fields at the current time as one slice and syncs the
     //! file, so it is readable up to this slice whatever happens next.

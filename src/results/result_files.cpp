@@ -1,8 +1,10 @@
 // The result files of a run: when each output is written, and how a failure
 // of one ends the run.
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/records.hpp"
 #include "results/csv_tables.hpp"
@@ -30,6 +32,27 @@ void report(Model& m, const ResultError& e) {
         m.io.unit(m.inf2.IOUT).put_record(text);
         write(m.io.unit(m.inf2.IOUT), aborted);
     }
+}
+
+//! The files of the run that the deck names or that have fixed names.
+std::vector<std::filesystem::path> run_files(const Model& m) {
+    std::vector<std::filesystem::path> files{m.run.deck};
+    if (m.inf2.IOUT != 1) files.emplace_back(m.run.listing);
+    if (m.inf4.NBEOB > 0) files.emplace_back(m.run.observation_file);
+    if (m.inf3.IZUSAT == 1) files.emplace_back(m.run.additional_file);
+    if (m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1) {
+        files.emplace_back("GRUVWS");
+        files.emplace_back("GRUVWS.neu");
+    }
+    const int32_t on[3] = {m.isop.ISOYZ, m.isop.ISOXZ, m.isop.ISOXY};
+    static const char* const temperature[3] = {"TEMPYZ", "TEMPXZ", "TEMPXY"};
+    static const char* const head[3] = {"PIEZYZ", "PIEZXZ", "PIEZXY"};
+    for (int n = 0; n < 3; ++n) {
+        if (on[n] != 1) continue;
+        if (computes_heat(m)) files.emplace_back(temperature[n]);
+        if (computes_flow(m)) files.emplace_back(head[n]);
+    }
+    return files;
 }
 
 }  // namespace
@@ -99,7 +122,7 @@ ResultFiles::~ResultFiles() { s_->abandon_all(); }
 
 void ResultFiles::open(Model& m) {
     s_->guarded(m, [&] {
-        if (s_->netcdf) s_->netcdf->create(s_->paths.netcdf_file);
+        if (s_->netcdf) s_->netcdf->open(s_->paths.netcdf_file);
         if (s_->vtk) s_->vtk->open(s_->paths.vtk_dir);
         if (s_->csv) s_->csv->open(s_->paths.csv_dir);
     });
@@ -107,6 +130,17 @@ void ResultFiles::open(Model& m) {
 
 void ResultFiles::start(Model& m) {
     s_->guarded(m, [&] {
+        // A result file must not take the place of a file of the run (the
+        // deck, the restart file, ...): refused before anything is written.
+        std::vector<std::filesystem::path> results;
+        if (s_->netcdf) results.emplace_back(s_->paths.netcdf_file);
+        if (s_->vtk)
+            for (auto& f : s_->vtk->files()) results.push_back(f);
+        if (s_->csv)
+            for (auto& f : s_->csv->files()) results.push_back(f);
+        for (const auto& own : run_files(m))
+            for (const auto& r : results)
+                if (same_file(r, own)) throw ResultError{r.string(), "ist schon eine Datei dieses Laufs", true};
         // Without field input there is no grid and no state to show.
         if (s_->netcdf && m.inf1.IEINGA >= 0) s_->netcdf->start(m);
         if (s_->vtk && m.inf1.IEINGA >= 0) s_->vtk->start(m);

@@ -32,9 +32,10 @@ public:
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    //! Before the deck is read: the folders and the files every run writes.
+    //! Before the deck is read: the folders, and whether the files can be created.
     void open(Model& m);
-    //! After the start-up, before the first step: headers and the initial state.
+    //! After the start-up, before the first step: the files (none may take
+    //! the name of a file of the run), their headers and the initial state.
     void start(Model& m);
     //! After each record of the observation file.
     void observation(Model& m);

@@ -63,20 +63,25 @@ void block(OutputFile& f, const void* data, std::size_t bytes) {
 void VtkCollection::open(const fs::path& dir) {
     dir_ = dir;
     create_result_folder(dir);
+}
+
+std::vector<fs::path> VtkCollection::files() const {
+    return {dir_ / "results.pvd", dir_ / "results.pvd.neu", dir_ / "properties.vtr"};
+}
+
+void VtkCollection::start(Model& m) {
     // Grid files of an earlier run would show up beside this run's.
     static const std::regex grid_file("results_[0-9]+\\.vtr");
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    for (const auto& entry : fs::directory_iterator(dir_, ec)) {
         const std::string name = entry.path().filename().string();
         if (!std::regex_match(name, grid_file) || entry.is_directory(ec)) continue;
         fs::remove(entry.path(), ec);
         if (ec) throw ResultError{entry.path().string(), system_reason(ec.value()), true};
     }
-    if (ec) throw ResultError{dir.string(), system_reason(ec.value()), true, true};
+    if (ec) throw ResultError{dir_.string(), system_reason(ec.value()), true, true};
     write_collection();
-}
 
-void VtkCollection::start(Model& m) {
     const auto& d = m.ndim;
     cells_ = static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY) * static_cast<std::size_t>(d.NZ);
     state_ = state_fields(m);

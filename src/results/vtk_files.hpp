@@ -17,11 +17,13 @@ namespace gruv {
 
 class VtkCollection {
 public:
-    //! Creates the folder and an empty collection "results.pvd"; removes the
-    //! grid files an earlier run left there. Throws ResultError.
+    //! Creates the folder. Throws ResultError.
     void open(const std::filesystem::path& dir);
-    //! Takes the grid and the fields of the run and writes "properties.vtr".
-    //! Throws ResultError.
+    //! The files the collection may take besides its grid files.
+    std::vector<std::filesystem::path> files() const;
+    //! Takes the grid and the fields of the run, removes the grid files an
+    //! earlier run left in the folder, and writes an empty collection and
+    //! "properties.vtr". Throws ResultError.
     void start(Model& m);
     //! Writes "results_NNNNN.vtr" of the current state and lists it in the
     //! collection (replaced whole, so it only ever names complete files).

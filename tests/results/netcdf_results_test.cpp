@@ -196,5 +196,22 @@ TEST(NetcdfResults, FileThatCannotBeCreatedStopsTheRunBeforeTheDeck) {
     EXPECT_EQ(r.file("LISTE"), "");
 }
 
+TEST(NetcdfResults, FileOfTheRunIsNeverTakenForTheResults) {
+    // The deck, its listing and its observation file keep what the run gave
+    // them up to the stop; none becomes the NetCDF file.
+    const std::string deck = test::coupled_freezing_deck();
+    for (const char* name : {"GRUVAT", "./LISTE", "BEOB"}) {
+        auto r = test::run_deck({{"GRUVAT", deck}}, "", "GRUVAT", test::netcdf_only(name));
+        EXPECT_EQ(r.status, kExitWrite) << name;
+        EXPECT_NE(r.console.find(std::string(" Datei ") + name +
+                                 " konnte nicht angelegt werden: ist schon eine Datei dieses Laufs\n"),
+                  std::string::npos)
+            << r.console;
+        EXPECT_EQ(r.file("GRUVAT"), deck);
+        EXPECT_NE(r.file("LISTE").find("Zusammenfassung der Eingangsparameter"), std::string::npos);
+        EXPECT_EQ(r.file("BEOB"), "");
+    }
+}
+
 }  // namespace
 }  // namespace gruv
