@@ -5,7 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdio>
-#include <regex>
+#include <string_view>
 #include <system_error>
 
 namespace gruv {
@@ -71,11 +71,16 @@ std::vector<fs::path> VtkCollection::files() const {
 
 void VtkCollection::start(Model& m) {
     // Grid files of an earlier run would show up beside this run's.
-    static const std::regex grid_file("results_[0-9]+\\.vtr");
+    auto grid_file = [](std::string_view name) {
+        constexpr std::string_view head = "results_", tail = ".vtr";
+        if (name.size() <= head.size() + tail.size() || !name.starts_with(head) || !name.ends_with(tail)) return false;
+        const std::string_view number = name.substr(head.size(), name.size() - head.size() - tail.size());
+        return number.find_first_not_of("0123456789") == std::string_view::npos;
+    };
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(dir_, ec)) {
         const std::string name = entry.path().filename().string();
-        if (!std::regex_match(name, grid_file) || entry.is_directory(ec)) continue;
+        if (!grid_file(name) || entry.is_directory(ec)) continue;
         fs::remove(entry.path(), ec);
         if (ec) throw ResultError{entry.path().string(), system_reason(ec.value()), true};
     }

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <regex>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -22,10 +22,20 @@ namespace {
 namespace fs = std::filesystem;
 
 //! The value of attribute `name` in an XML element's text.
-std::string attribute(const std::string& element, const std::string& name) {
-    const std::regex re(" " + name + "=\"([^\"]*)\"");
-    std::smatch m;
-    return std::regex_search(element, m, re) ? m[1].str() : "<none>";
+std::string attribute(std::string_view element, const std::string& name) {
+    const std::string head = " " + name + "=\"";
+    const std::size_t at = element.find(head);
+    if (at == std::string_view::npos) return "<none>";
+    const std::size_t from = at + head.size();
+    return std::string(element.substr(from, element.find('"', from) - from));
+}
+
+//! The text of every element `<tag .../>` in xml, in order.
+std::vector<std::string_view> elements(std::string_view xml, const std::string& tag) {
+    std::vector<std::string_view> found;
+    for (const std::size_t p : test::positions_after(xml, "<" + tag + " "))
+        found.push_back(xml.substr(p - 1, xml.find("/>", p) - p + 1));
+    return found;
 }
 
 //! A grid file read back: the XML before the appended data and its arrays.
@@ -40,16 +50,14 @@ struct GridFile {
         EXPECT_NE(head, std::string::npos);
         const std::size_t data = bytes.find('_', head) + 1;
         xml = bytes.substr(0, head);
-        const std::regex array("<DataArray [^>]*/>");
-        for (auto it = std::sregex_iterator(xml.begin(), xml.end(), array); it != std::sregex_iterator(); ++it) {
-            const std::string e = it->str();
-            EXPECT_EQ(attribute(e, "format"), "appended") << e;
+        for (const std::string_view e : elements(xml, "DataArray")) {
+            EXPECT_EQ(attribute(e, "format"), "appended");
             const std::string type = attribute(e, "type");
             const std::size_t at = data + std::stoul(attribute(e, "offset"));
             std::uint64_t n = 0;
             std::memcpy(&n, bytes.data() + at, 8);
             const std::size_t size = type == "Float64" ? 8 : 4;
-            EXPECT_EQ(n % size, 0u) << e;
+            EXPECT_EQ(n % size, 0u) << attribute(e, "Name");
             std::vector<double> values;
             for (std::size_t v = 0; v < n / size; ++v) {
                 const char* p = bytes.data() + at + 8 + v * size;
@@ -78,11 +86,10 @@ TEST(VtkResults, CollectionAndGridFilesOfACoupledRun) {
     auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", test::vtk_only("vtk"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     const std::string pvd = r.file("vtk/results.pvd");
-    const std::regex dataset("<DataSet [^>]*/>");
     std::vector<std::string> times, files;
-    for (auto it = std::sregex_iterator(pvd.begin(), pvd.end(), dataset); it != std::sregex_iterator(); ++it) {
-        times.push_back(attribute(it->str(), "timestep"));
-        files.push_back(attribute(it->str(), "file"));
+    for (const std::string_view e : elements(pvd, "DataSet")) {
+        times.push_back(attribute(e, "timestep"));
+        files.push_back(attribute(e, "file"));
     }
     EXPECT_EQ(times, (std::vector<std::string>{"0", "345600", "691200", "864000"}));
     EXPECT_EQ(files, (std::vector<std::string>{"results_00000.vtr", "results_00001.vtr", "results_00002.vtr",
