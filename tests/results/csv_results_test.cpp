@@ -197,6 +197,24 @@ TEST(CsvResults, CoupledRunAgreesWithObservationFileAndListing) {
                                                    "heat_sweeps", "heat_error_K"}));
 }
 
+TEST(ResultFiles, ListingAndConsoleStayAsWithoutThem) {
+    // With the full routine trace (IBILD 2) every extra call of a traced
+    // routine would show on the console; the energy balance printed at every
+    // printout would move if its balance items were touched.
+    const std::string deck = test::coupled_freezing_deck(2, 5);  // a printout and the end
+    auto plain = test::run_deck({{"GRUVAT", deck}});
+    ResultPaths all;
+    all.netcdf_file = "run.nc";
+    all.vtk_dir = "vtk";
+    all.csv_dir = "csv";
+    auto with = test::run_deck({{"GRUVAT", deck}}, "", "GRUVAT", all);
+    ASSERT_EQ(with.status, kExitNormal);
+    EXPECT_NE(plain.console.find("Subroutine WASEIS"), std::string::npos);
+    EXPECT_EQ(test::mask_volatile(with.console), test::mask_volatile(plain.console));
+    EXPECT_EQ(test::mask_volatile(with.file("LISTE")), test::mask_volatile(plain.file("LISTE")));
+    EXPECT_EQ(with.file("BEOB"), plain.file("BEOB"));
+}
+
 TEST(CsvResults, TableThatCannotBeWrittenStopsTheRun) {
     // A folder whose parent is missing, a file in the folder's place, and a
     // table on a full disk (a folder prepared beside the run).

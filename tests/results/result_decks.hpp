@@ -14,13 +14,15 @@ namespace gruv::test {
 //! past an exchanger node held at -10 degC in ground at 2 degC; the pore water freezes around it
 //! below -1 degC (the freezing point under the water table). Ten days, a
 //! printout every fourth day, so the end is not a printout; energy balance
-//! on, three observation nodes, sections through the exchanger.
-inline std::string coupled_freezing_deck() {
+//! on, three observation nodes, sections through the exchanger; console
+//! trace level IBILD, and as many days as asked for.
+inline std::string coupled_freezing_deck(int IBILD = 0, int days = 10) {
     ControlCards c;
+    c.IBILD = IBILD;
     c.title = "Gefrierende Sonde im Grundwasserstrom";
     c.IMODE = 1, c.KONVEK = 1, c.ISCHEM = 5, c.HGOK = 10.0;
     c.NX = 12, c.NY = 8, c.NZ = 3;
-    c.NZSCHR = c.NZINT = 10, c.NAUSG = 4, c.step_length = 1, c.time_unit = "TAG";
+    c.NZSCHR = c.NZINT = days, c.NAUSG = 4, c.step_length = 1, c.time_unit = "TAG";
     c.ITMAX = 300, c.EPST = 1.0e-5, c.EPSH = 1.0e-6, c.OMEGT = c.OMEGA = -1.0;
     c.IPHASE = 1, c.ISTOFF = 2, c.IEIS = {1, 1, 1}, c.EISK = {{1.0, 4.0, 0.0}, {1.0, 4.0, 0.0}, {1.0, 4.0, 0.0}};
     c.IENERG = 1;
