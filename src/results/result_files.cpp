@@ -95,6 +95,11 @@ struct ResultFiles::State {
         shown_step = steps;
     }
 
+    //! The state at the end, unless the last snapshot showed it.
+    void end_snapshot(Model& m) {
+        if (started && m.inf1.IEINGA >= 0 && shown_step != steps) snapshot(m);
+    }
+
     void step_row(const Model& m, int32_t step, float time) {
         if (csv) csv->step(m, step, time, solves);
         solve_pending = false;
@@ -182,9 +187,7 @@ void ResultFiles::printout(Model& m) {
 }
 
 void ResultFiles::end(Model& m) {
-    s_->guarded(m, [&] {
-        if (s_->started && m.inf1.IEINGA >= 0 && s_->shown_step != s_->steps) s_->snapshot(m);
-    });
+    s_->guarded(m, [&] { s_->end_snapshot(m); });
 }
 
 int ResultFiles::close(Model& m, int status) noexcept {
@@ -199,7 +202,7 @@ int ResultFiles::close(Model& m, int status) noexcept {
             if (status == kExitNormal) {
                 // A run that ended well outside the main loop (the end of the
                 // additional data file) still gets its end state.
-                if (s.started && m.inf1.IEINGA >= 0 && s.shown_step != s.steps) s.snapshot(m);
+                s.end_snapshot(m);
             } else if (s.solve_pending) {
                 // The step that stopped the run (a diverging solve) is shown
                 // with the sweeps and the error that stopped it, at the time

@@ -166,25 +166,35 @@ TEST(NetcdfResults, CoupledFreezingRunAgreesWithListing) {
     EXPECT_TRUE(nc.has("vx") && nc.has("vz") && nc.has("rock_density"));
 }
 
-TEST(NetcdfResults, RunStoppedByAnErrorLeavesTheSlicesSoFar) {
-    // The additional data file is read every third step; its third record
-    // is damaged, so the run stops at the start of step 7, after the
-    // printout of step 4.
+TEST(NetcdfResults, RunEndedByTheAdditionalDataFileHasItsSlicesSoFar) {
+    // The additional data file is read every third step; the run stops at
+    // the start of step 7, after the printout of step 4: with a damaged
+    // third record as a failed run, at the end of a file of two records as a
+    // finished one, whose end state is the state after step 6.
     test::ControlCards c;
     c.NX = 5, c.NZSCHR = c.NZINT = 10, c.NAUSG = 4, c.IZUSAT = 1, c.NZUSAT = 3;
     test::ShortInput s;
     s.widths_x = std::vector<double>(5, 1.0);
     s.layers = {{10.0, 1000.0, 2.5, 2.5, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 0.0, 1}};
-    const std::string additional = "(I5)\n    1\n(A4,4I5)\nSOUC    3    1    1    0\n"
-                                   "(F10.0)\nWert\n      10.0\n      20.0\n     xx.x\n";
-    auto r = test::run_deck({{"GRUVAT", c.text() + s.text()}, {"ZUSATZ", additional}}, "", "GRUVAT",
-                            test::netcdf_only("run.nc"));
-    ASSERT_EQ(r.status, kExitInput) << r.console;
-    Reader nc("run.nc");
-    EXPECT_EQ(nc.values("step"), (std::vector<double>{0, 4}));
-    const auto T = nc.values("temperature");
-    ASSERT_EQ(T.size(), 10u);
-    EXPECT_GT(T[5 + 2], 10.0);  // the source in node 3 has warmed it
+    const std::string head = "(I5)\n    1\n(A4,4I5)\nSOUC    3    1    1    0\n(F10.0)\nWert\n      10.0\n      20.0\n";
+    struct Case {
+        std::string tail;
+        int status;
+        std::vector<double> steps;
+    };
+    for (const Case& k : {Case{"     xx.x\n", kExitInput, {0, 4}}, Case{"", kExitNormal, {0, 4, 6}}}) {
+        auto r = test::run_deck({{"GRUVAT", c.text() + s.text()}, {"ZUSATZ", head + k.tail}}, "", "GRUVAT",
+                                test::netcdf_only("run.nc"));
+        ASSERT_EQ(r.status, k.status) << r.console;
+        Reader nc("run.nc");
+        EXPECT_EQ(nc.values("step"), k.steps);
+        const auto T = nc.values("temperature");
+        ASSERT_EQ(T.size(), 5 * k.steps.size());
+        EXPECT_GT(T[5 + 2], 10.0);  // the source in node 3 has warmed it
+        if (k.status == kExitNormal) {
+            EXPECT_EQ(T.back(), r.model->temp.TEMP(5, 1, 1) - 273.15);
+        }
+    }
 }
 
 TEST(NetcdfResults, FileThatCannotBeCreatedStopsTheRunBeforeTheDeck) {
