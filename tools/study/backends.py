@@ -194,7 +194,7 @@ def submit_slurm(study, runs, jobs, gruv3d, csv, tool, partition=None, time_limi
     script = folder / "job.sh"
     script.write_text(JOB_SCRIPT.format(
         tool=" ".join(shlex.quote(t) for t in tool), study=shlex.quote(str(study.path)),
-        gruv3d=shlex.quote(gruv3d), csv="" if csv else " --no-csv"))
+        gruv3d=shlex.quote(gruv3d), csv=" --csv" if csv else " --no-csv"))
     script.chmod(0o755)
     chunk = max(1, max_array_size() - 1)
     ids = []
@@ -253,7 +253,7 @@ def run_parallel(study, runs, jobs, gruv3d, csv, tool, sshloginfile=None, parall
     listing = folder / "runs.txt"
     listing.write_text("".join(r + "\n" for r in runs))
     one = " ".join(shlex.quote(t) for t in tool) + f" run-one {shlex.quote(str(study.path))} {{}} " \
-        f"--gruv3d {shlex.quote(gruv3d)}" + ("" if csv else " --no-csv")
+        f"--gruv3d {shlex.quote(gruv3d)}" + (" --csv" if csv else " --no-csv")
     cmd = ["parallel", "--will-cite", "--halt", "never", "--joblog", str(folder / "joblog"),
            "-a", str(listing)]
     if jobs:

@@ -111,6 +111,7 @@ def _parser():
     r.add_argument("--parallel", action="append", default=[], metavar="OPTION",
                    help="parallel: weitere Option fuer GNU Parallel (mehrfach)")
     r.add_argument("--no-csv", action="store_true", help=argparse.SUPPRESS)
+    r.add_argument("--csv", action="store_true", help=argparse.SUPPRESS)
 
     s = add("status", "Stand der Studie")
     s.add_argument("study", metavar="STUDIE")
@@ -129,7 +130,10 @@ def _parser():
     o.add_argument("run", metavar="LAUF")
     o.add_argument("--gruv3d", metavar="PFAD", help=gruv3d_help)
     o.add_argument("--timeout", type=float, metavar="SEK")
-    o.add_argument("--no-csv", action="store_true", help=argparse.SUPPRESS)
+    csv = o.add_mutually_exclusive_group()
+    csv.add_argument("--csv", action="store_true",
+                     help="gruv3d mit --csv aufrufen (sonst nur, wenn gruv3d die Option kennt)")
+    csv.add_argument("--no-csv", action="store_true", help="gruv3d ohne --csv aufrufen")
     return p
 
 
@@ -152,8 +156,8 @@ def _init(a):
 
 
 def _csv_flag(a, gruv3d):
-    if a.no_csv:
-        return False
+    if a.no_csv or a.csv:
+        return a.csv
     if supports_csv(gruv3d):
         return True
     print(f"gruv3d-study: {gruv3d} kennt --csv nicht: 'collect' liefert nur Status und Laufzeit",
@@ -281,7 +285,8 @@ def _run_one(a):
     study = Study(a.study)
     study.values(a.run)
     gruv3d = find_gruv3d(a.gruv3d)
-    return run_one(study, a.run, gruv3d, not a.no_csv and supports_csv(gruv3d), a.timeout)
+    csv = a.csv or (not a.no_csv and supports_csv(gruv3d))
+    return run_one(study, a.run, gruv3d, csv, a.timeout)
 
 
 def main(argv=None):

@@ -6,6 +6,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import time
 from pathlib import Path
 
@@ -50,6 +51,8 @@ def find_gruv3d(given=None):
         on_path = shutil.which("gruv3d")
         if on_path:
             candidates.append(("PATH", on_path))
+        beside = Path(sys.argv[0]).resolve().parent / "gruv3d"  # installed next to gruv3d-study
+        candidates.append(("neben gruv3d-study", str(beside)))
         tree = Path(__file__).resolve().parents[2] / "build" / "release" / "src" / "gruv3d"
         candidates.append(("Bauverzeichnis", str(tree)))
     for _, c in candidates:
