@@ -225,6 +225,7 @@ def submit_slurm(study, runs, jobs, gruv3d, csv, tool, partition=None, time_limi
 def wait_slurm(study, runs, ids, poll, stream=None):
     """Shows progress until the job arrays have left the queue; Ctrl-C stops waiting, not the jobs."""
     progress = Progress(len(runs), stream)
+    done = failed = running = 0
     try:
         while True:
             queued = slurm_queue(ids)

@@ -74,7 +74,8 @@ def _parser():
     i.add_argument("--data", action="append", default=[], metavar="DATEI.tpl",
                    help="weitere Vorlage, z.B. der Zusatzdatendatei (mehrfach)")
     i.add_argument("--files", action="append", default=[], metavar="DATEI",
-                   help="Datei, die unveraendert in jeden Laufordner kommt, z.B. GRUVWS (mehrfach)")
+                   help="Datei, die unveraendert in jeden Laufordner kommt, z.B. GRUVWS; PFAD=NAME legt sie "
+                        "unter NAME ab (mehrfach)")
     src = i.add_mutually_exclusive_group(required=True)
     src.add_argument("--params", metavar="PARAMS.csv", help="Tabelle: Spalte 'run' und eine Spalte je Parameter")
     src.add_argument("--sample", metavar="SPEC",

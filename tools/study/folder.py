@@ -172,12 +172,24 @@ class Study:
         return f
 
 
+def _source_and_name(spec):
+    """--files PATH or PATH=NAME: the file and its name in the run folders."""
+    if "=" in spec:
+        source, name = spec.rsplit("=", 1)
+    else:
+        source, name = spec, Path(spec).name
+    if not name or "/" in name or name in (".", ".."):
+        raise StudyError(f"--files {spec}: ungueltiger Dateiname '{name}' im Laufordner")
+    return Path(source), name
+
+
 def create(path, templates, extra_files, table, sample_text, allow_unused):
     """Makes a new study folder; every run is checked against every template before anything is written.
 
-    templates: list of (template file path, is the deck).
+    templates: list of (template file path, is the deck); extra_files: PATH or PATH=NAME.
     """
     path = Path(path)
+    extra_files = [_source_and_name(f) for f in extra_files]
     if path.exists() and any(path.iterdir()):
         raise StudyError(f"Studienordner {path} existiert bereits und ist nicht leer")
     parsed = []
@@ -185,14 +197,14 @@ def create(path, templates, extra_files, table, sample_text, allow_unused):
         t = Template(file, is_deck)
         output = t.name[:-4] if t.name.lower().endswith(".tpl") else t.name
         parsed.append((t, output))
-    outputs = [o for _, o in parsed] + [Path(f).name for f in extra_files]
+    outputs = [o for _, o in parsed] + [name for _, name in extra_files]
     for o in outputs:
         if outputs.count(o) > 1:
             raise StudyError(f"Dateiname {o} kommt in den Vorlagen und Dateien der Studie doppelt vor")
         if o in (RECORD, STARTED, CONSOLE, CSV_DIR):
             raise StudyError(f"Dateiname {o} ist fuer die Laufordner reserviert")
-    for f in extra_files:
-        if not Path(f).is_file():
+    for f, _ in extra_files:
+        if not f.is_file():
             raise StudyError(f"Datei {f} nicht gefunden")
     used = set()
     for t, _ in parsed:
@@ -213,8 +225,8 @@ def create(path, templates, extra_files, table, sample_text, allow_unused):
     (path / RUNS_DIR).mkdir()
     for (t, output), (_, is_deck) in zip(parsed, templates):
         shutil.copyfile(t.path, path / TEMPLATE_DIR / t.name)
-    for f in extra_files:
-        shutil.copyfile(f, path / TEMPLATE_DIR / Path(f).name)
+    for f, name in extra_files:
+        shutil.copyfile(f, path / TEMPLATE_DIR / name)
     table.write(path / TABLE)
     if sample_text is not None:
         (path / "sample.txt").write_text(sample_text if sample_text.endswith("\n") else sample_text + "\n")
