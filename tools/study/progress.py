@@ -25,6 +25,7 @@ class Progress:
         self.start = time.monotonic()
         self.last = None
         self.width = 0
+        self.text = None
 
     def line(self, done, failed, running):
         ended = done + failed
@@ -43,12 +44,16 @@ class Progress:
             if not force and self.last is not None and now - self.last < 0.2:
                 return
             text = self.line(done, failed, running)
-            self.stream.write("\r" + text.ljust(self.width))
-            self.width = len(text)
+            if text != self.text:
+                self.stream.write("\r" + text.ljust(self.width))
+                self.width = len(text)
         else:
             if not force and self.last is not None and now - self.last < self.interval:
                 return
-            self.stream.write(self.line(done, failed, running) + "\n")
+            text = self.line(done, failed, running)
+            if text != self.text:
+                self.stream.write(text + "\n")
+        self.text = text
         self.stream.flush()
         self.last = now
 
