@@ -5,6 +5,7 @@ import json
 import os
 import shutil
 import socket
+import threading
 import time
 from pathlib import Path
 
@@ -25,13 +26,15 @@ DONE, FAILED, PENDING = "fertig", "fehlgeschlagen", "ausstehend"
 
 
 def write_atomically(path, data):
-    """Writes bytes or text under a temporary name and renames it, so a reader sees all or nothing."""
+    """Writes bytes or text under a temporary name and renames it, so a reader sees all or nothing.
+
+    No fsync: a record that a crash of the machine leaves empty or cut off
+    does not read as a record, and its run simply runs again.
+    """
     path = Path(path)
-    tmp = path.with_name(f".{path.name}.{os.getpid()}.tmp")
+    tmp = path.with_name(f".{path.name}.{os.getpid()}.{threading.get_ident()}.tmp")
     with open(tmp, "wb") as f:
         f.write(data.encode("utf-8") if isinstance(data, str) else data)
-        f.flush()
-        os.fsync(f.fileno())
     os.replace(tmp, path)
 
 
