@@ -164,6 +164,23 @@ def slurm_accounting(jobs):
     return dict(line.split("|", 1) for line in p.stdout.splitlines() if "|" in line)
 
 
+def refuse_if_queued(study):
+    """Refuses to start runs while job arrays of the study are still in the Slurm queue."""
+    jobs = slurm_jobs(study)
+    if not jobs:
+        return
+    try:
+        active = slurm_queue(jobs)
+    except StudyError as e:
+        print(f"gruv3d-study: Stand der Slurm-Jobs {', '.join(jobs)} unbekannt ({e})", file=sys.stderr)
+        return
+    if active:
+        ids = sorted({k.split("_")[0] for k in active})
+        raise StudyError(
+            f"Slurm-Jobs der Studie sind noch im System: {', '.join(ids)} "
+            "('gruv3d-study status' zeigt den Stand, 'scancel' bricht sie ab)")
+
+
 def max_array_size():
     p = _slurm(["scontrol", "show", "config"], check=False)
     m = re.search(r"^MaxArraySize\s*=\s*(\d+)", p.stdout, re.MULTILINE)
@@ -180,12 +197,6 @@ exec {tool} run-one {study} "$run" --gruv3d {gruv3d}{csv}
 def submit_slurm(study, runs, jobs, gruv3d, csv, tool, partition=None, time_limit=None, mem=None,
                  sbatch_args=()):
     """Submits `runs` as job arrays (one task per run, at most `jobs` at once); returns the job ids."""
-    active = slurm_queue(slurm_jobs(study))
-    if active:
-        ids = sorted({k.split("_")[0] for k in active})
-        raise StudyError(
-            f"Slurm-Jobs der Studie sind noch im System: {', '.join(ids)} "
-            "('gruv3d-study status' zeigt den Stand, 'scancel' bricht sie ab)")
     folder = study.path / SLURM_DIR
     folder.mkdir(exist_ok=True)
     stamp = time.strftime("%Y%m%d-%H%M%S")

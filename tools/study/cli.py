@@ -193,7 +193,8 @@ def _run(a):
         raise StudyError("--jobs braucht eine Zahl ab 1")
     gruv3d = find_gruv3d(a.gruv3d)
     csv = _csv_flag(a, gruv3d)
-    lock = study.lock() if a.backend != "slurm" else None
+    lock = study.lock()
+    backends.refuse_if_queued(study)
     runs = study.to_run(a.retry_failed, a.runs)
     if not runs:
         counts, text = _summary(study)
@@ -220,8 +221,7 @@ def _run(a):
             print(f"{len(lost)} Laeufe ohne Ergebnis (abgebrochen, Zeitgrenze oder Knotenausfall"
                   + (f"; sacct: {', '.join(states)}" if states else "") + "); derselbe Aufruf setzt fort",
                   file=sys.stderr)
-    if lock:
-        lock.close()
+    lock.close()
     counts, text = _summary(study)
     print(f"Studie {study.name}: {text}")
     if outcome.interrupted:
