@@ -114,3 +114,38 @@ def test_local_study_interrupted_resumed_collected(tmp_path, template, gruv3d):
             if not column.startswith("time_"):
                 assert results[r]["end_" + column] == value
         assert float(results[r]["T_min_degC"]) == min(float(e["T_min_degC"]) for e in energy)
+
+
+def test_progress_in_place_on_a_terminal_and_line_by_line_in_a_log(tmp_path, gruv3d):
+    import os
+    import pty
+    p = study("init", tmp_path / "s", "--template", EXAMPLE / "bhe_spacing.gruv.tpl", "--sample",
+              "grid; gap = 2.7, 4.7; v = 0.0, 1e-6")
+    assert p.returncode == 0, p.stderr
+    master, slave = pty.openpty()
+    proc = subprocess.Popen([sys.executable, str(TOOL), "run", str(tmp_path / "s"), "--gruv3d", gruv3d],
+                            stdout=slave, stderr=slave, stdin=subprocess.DEVNULL)
+    os.close(slave)
+    screen = b""
+    while True:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        screen += chunk
+    assert proc.wait() == 0
+    text = screen.decode().replace("\r\n", "\n")
+    bar = text[text.index("\r["):]
+    assert bar.count("\n") == 2  # one line rewritten in place, then the summary line
+    assert "\r[####################] 4/4: 4 fertig, 0 fehlgeschlagen, 0 laufend" in bar
+
+    p = study("run", tmp_path / "s", "--retry-failed", "--runs", "1", "--gruv3d", gruv3d)
+    assert "Nichts zu tun" in p.stdout
+    for run in ("1", "2", "3", "4"):
+        (tmp_path / "s" / "runs" / run / "status.json").unlink()
+    p = study("run", tmp_path / "s", "--jobs", "1", "--gruv3d", gruv3d,
+              env=dict(os.environ, GRUV_STUDY_PROGRESS="0"))
+    lines = [line for line in p.stderr.splitlines() if line.startswith("[")]
+    assert "\r" not in p.stderr and len(lines) >= 4 and lines[-1].startswith("[####################] 4/4")
