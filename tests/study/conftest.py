@@ -32,6 +32,16 @@ def supports_csv(gruv3d):
     return "--csv" in out
 
 
+def example_template(folder, steps):
+    """The example study's template with `steps` daily steps (one printout at the end) instead of a year."""
+    text = (EXAMPLE / "bhe_spacing.gruv.tpl").read_text()
+    card = "  365  300  365    0    0   73"
+    assert card in text
+    path = Path(folder) / "bhe.gruv.tpl"
+    path.write_text(text.replace(card, f"{steps:5d}  300{steps:5d}    0    0{steps:5d}"))
+    return path
+
+
 def mask(text):
     """A listing or console text without the line of the computing time, which differs between runs."""
     return "\n".join(line for line in text.splitlines() if "Gesamtrechenzeit" not in line)

@@ -7,14 +7,14 @@ import time
 
 import pytest
 
-from conftest import EXAMPLE, study
+from conftest import example_template, study
 
 
 def init_example(tmp_path, count):
     """The example study with `count` runs (velocities along a range, two spacings)."""
     s = tmp_path / "study"
-    spec = f"grid; gap = 2.7, 9.7; v = 0.0 .. 1e-6 : {count // 2}"
-    p = study("init", s, "--template", EXAMPLE / "bhe_spacing.gruv.tpl", "--sample", spec)
+    spec = f"grid; dy = 0.5, 2.5; v = 0.0 .. 1e-6 : {count // 2}"
+    p = study("init", s, "--template", example_template(tmp_path, 30), "--sample", spec)
     assert p.returncode == 0, p.stderr
     return s
 

@@ -9,28 +9,26 @@ import time
 
 import pytest
 
-from conftest import EXAMPLE, TOOL, mask, study, supports_csv
+from conftest import TOOL, example_template, mask, study, supports_csv
 
-GAPS = ["2.7", "4.7", "6.7", "9.7", "14.7"]
+WIDTHS = ["0.5", "1.0", "1.5", "2.5", "4.0"]
 VELOCITIES = ["0.0", "1.0E-7", "5.0E-7", "1.0E-6"]
-# The texts the fields "~ gap ~" (7 columns) and "~   v   ~" (9 columns) must receive.
-FIELD_TEXT = {"2.7": "2.70000", "4.7": "4.70000", "6.7": "6.70000", "-1.0": "-1.0000", "9.7": "9.70000", "14.7": "14.7000",
-              "0.0": "      0.0", "1.0E-7": "1.0000E-7", "5.0E-7": "5.0000E-7", "1.0E-6": "1.0000E-6"}
+# The texts the fields "~ dy  ~" (7 columns) and "~   v   ~" (9 columns) must receive.
+FIELD_TEXT = {"0.5": "0.50000", "1.0": "1.00000", "1.5": "1.50000", "2.5": "2.50000", "4.0": "4.00000",
+              "-1.0": "-1.0000", "0.0": "      0.0", "1.0E-7": "1.0000E-7", "5.0E-7": "5.0000E-7",
+              "1.0E-6": "1.0000E-6"}
 
 
 @pytest.fixture(scope="module")
 def template(tmp_path_factory):
-    """The example template with more steps, so that a run lasts long enough to be interrupted."""
-    text = (EXAMPLE / "bhe_spacing.gruv.tpl").read_text()
-    path = tmp_path_factory.mktemp("tpl") / "bhe.gruv.tpl"
-    path.write_text(text.replace("   30  300   30    0    0   10", "  120  300   30    0    0   40"))
-    return path
+    """The example template with 60 steps: runs short, but long enough to be interrupted."""
+    return example_template(tmp_path_factory.mktemp("tpl"), 60)
 
 
-def single_run(template, gap, v, folder, gruv3d, csv_out):
-    """Runs the deck of (gap, v), filled in by plain text replacement, in its own folder."""
+def single_run(template, dy, v, folder, gruv3d, csv_out):
+    """Runs the deck of (dy, v), filled in by plain text replacement, in its own folder."""
     deck = template.read_text().split("\n", 1)[1]
-    deck = deck.replace("~ gap ~", FIELD_TEXT[gap]).replace("~   v   ~", FIELD_TEXT[v])
+    deck = deck.replace("~ dy  ~", FIELD_TEXT[dy]).replace("~   v   ~", FIELD_TEXT[v])
     folder.mkdir()
     (folder / "bhe.gruv").write_text(deck)
     cmd = [gruv3d, "bhe.gruv"] + (["--csv", "csv"] if csv_out else [])
@@ -44,9 +42,9 @@ def records(s):
 
 def test_local_study_interrupted_resumed_collected(tmp_path, template, gruv3d):
     params = tmp_path / "params.csv"
-    rows = [(f"r{n:02d}", g, v) for n, (g, v) in enumerate(((g, v) for g in GAPS for v in VELOCITIES), 1)]
+    rows = [(f"r{n:02d}", g, v) for n, (g, v) in enumerate(((g, v) for g in WIDTHS for v in VELOCITIES), 1)]
     rows[12] = ("r13", "-1.0", rows[12][2])  # a negative cell width: the program refuses the deck
-    params.write_text("run,gap,v\n" + "".join(f"{r},{g},{v}\n" for r, g, v in rows))
+    params.write_text("run,dy,v\n" + "".join(f"{r},{g},{v}\n" for r, g, v in rows))
     s = tmp_path / "study"
     p = study("init", s, "--template", template, "--params", params)
     assert p.returncode == 0, p.stderr
@@ -95,7 +93,7 @@ def test_local_study_interrupted_resumed_collected(tmp_path, template, gruv3d):
         code, console = single_run(template, g, v, tmp_path / f"single_{r}", gruv3d, csv_out)
         run_dir = s / "runs" / r
         assert json.loads((run_dir / "status.json").read_text())["exit"] == code
-        assert results[r]["exit_status"] == str(code) and results[r]["gap"] == g and results[r]["v"] == v
+        assert results[r]["exit_status"] == str(code) and results[r]["dy"] == g and results[r]["v"] == v
         assert mask((run_dir / "console.txt").read_text()) == mask(console)
         if code != 0:
             assert results[r]["status"] == "fehlgeschlagen"
@@ -119,8 +117,8 @@ def test_local_study_interrupted_resumed_collected(tmp_path, template, gruv3d):
 def test_progress_in_place_on_a_terminal_and_line_by_line_in_a_log(tmp_path, gruv3d):
     import os
     import pty
-    p = study("init", tmp_path / "s", "--template", EXAMPLE / "bhe_spacing.gruv.tpl", "--sample",
-              "grid; gap = 2.7, 4.7; v = 0.0, 1e-6")
+    p = study("init", tmp_path / "s", "--template", example_template(tmp_path, 10), "--sample",
+              "grid; dy = 0.5, 1.0; v = 0.0, 1e-6")
     assert p.returncode == 0, p.stderr
     master, slave = pty.openpty()
     proc = subprocess.Popen([sys.executable, str(TOOL), "run", str(tmp_path / "s"), "--gruv3d", gruv3d],

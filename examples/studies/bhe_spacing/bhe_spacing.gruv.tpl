@@ -5,7 +5,7 @@ Zwei Erdwaermesonden (0 Grad C) im stroemenden Grundwasser: Abstand und Fliessge
 (3I5,3A20)
     2    0    0sonden.beo          sonden.lst
 (7I5,1X,A3,3F10.0)
-   30  300   30    0    0   10    1 TAG       1.0     0.001       0.0
+  365  300  365    0    0   73    1 TAG       1.0     0.001       0.0
 (F10.0,7I5)
        2.0    1    1    0    1    0    0    1
 (2F10.0,8I5)
@@ -13,20 +13,21 @@ Zwei Erdwaermesonden (0 Grad C) im stroemenden Grundwasser: Abstand und Fliessge
 (5F10.0,3I5)
        0.0     100.0       1.0       1.0     0.001    0    0    0
 (3I5)
-    8    8    3
+    8   12    3
 (3I5)
-    8    8    3
-   12    8    3
+    8   12    3
+   12   12    3
 (3I5)
-   15   15    5
+   15   23    5
 (3I5,3F10.0)
     1    1    1       1.0       1.0       1.0
 (10F8.2)
     10.0     6.0     4.0     3.0     2.0     1.0     0.5     0.3     0.5     1.0
      2.0     3.0     4.0     6.0    10.0
 (10F8.2)
-    10.0     6.0     4.0     3.0     2.0     1.0     0.3 ~ gap ~     0.3     1.0
-     2.0     3.0     4.0     6.0    10.0
+    10.0     6.0     4.0     3.0     2.0     1.0     0.5     0.3     0.5     1.0
+ ~ dy  ~ ~ dy  ~ ~ dy  ~     1.0     0.5     0.3     0.5     1.0     2.0     3.0
+     4.0     6.0    10.0
 (10F8.2)
      4.0    10.0    20.0    20.0    10.0
 (12G10.0,I5)
@@ -36,16 +37,16 @@ Zwei Erdwaermesonden (0 Grad C) im stroemenden Grundwasser: Abstand und Fliessge
       10.0     850.0      2.65       2.4      25.0      20.0     100.0       0.0      90.0 ~   v   ~       0.0    1
       10.0     850.0      2.65       2.8       5.0       1.0     100.0       0.0       0.0       0.0       0.0    1
 (A4,F10.0,4I5)
-IFLG       5.0    8    7    2    0
-IFLG       5.0    8    7    3    0
-IFLG       5.0    8    7    4    0
-IFLG       5.0    8    9    2    0
-IFLG       5.0    8    9    3    0
-IFLG       5.0    8    9    4    0
-TEMP       0.0    8    7    2    0
-TEMP       0.0    8    7    3    0
-TEMP       0.0    8    7    4    0
-TEMP       0.0    8    9    2    0
-TEMP       0.0    8    9    3    0
-TEMP       0.0    8    9    4    0
+IFLG       5.0    8    8    2    0
+IFLG       5.0    8    8    3    0
+IFLG       5.0    8    8    4    0
+IFLG       5.0    8   16    2    0
+IFLG       5.0    8   16    3    0
+IFLG       5.0    8   16    4    0
+TEMP       0.0    8    8    2    0
+TEMP       0.0    8    8    3    0
+TEMP       0.0    8    8    4    0
+TEMP       0.0    8   16    2    0
+TEMP       0.0    8   16    3    0
+TEMP       0.0    8   16    4    0
 ENDE       0.0    0    0    0    0
