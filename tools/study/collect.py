@@ -24,7 +24,8 @@ def read_csv(path):
         raise StudyError(f"{path} nicht lesbar: {e}") from None
     if not records:
         return None
-    return records[0], [r for r in records[1:] if r]
+    # A row cut short (a run that stopped while writing) is left out.
+    return records[0], [r for r in records[1:] if len(r) == len(records[0])]
 
 
 def parse_time(text):
@@ -49,15 +50,18 @@ def _time_columns(header):
 
 def _value_at(rows, tcol, col, t):
     """The value of column `col` at time t: the recorded text on a record, linear between two records."""
-    times = [float(r[tcol]) for r in rows]
-    for i, ti in enumerate(times):
-        if ti == t:
-            return rows[i][col]
-    for i in range(1, len(times)):
-        if times[i - 1] < t < times[i]:
-            a, b = float(rows[i - 1][col]), float(rows[i][col])
-            w = (t - times[i - 1]) / (times[i] - times[i - 1])
-            return repr(a + w * (b - a))
+    try:
+        times = [float(r[tcol]) for r in rows]
+        for i, ti in enumerate(times):
+            if ti == t:
+                return rows[i][col]
+        for i in range(1, len(times)):
+            if times[i - 1] < t < times[i]:
+                a, b = float(rows[i - 1][col]), float(rows[i][col])
+                w = (t - times[i - 1]) / (times[i] - times[i - 1])
+                return repr(a + w * (b - a))
+    except ValueError:  # an empty or unreadable value: no value at this time
+        pass
     return ""
 
 
@@ -100,7 +104,12 @@ def energy_values(folder):
     for name, pick in (("T_min_degC", min), ("T_max_degC", max)):
         if name in header:
             i = header.index(name)
-            values = [(float(r[i]), r[i]) for r in rows if r[i].strip()]
+            values = []
+            for r in rows:
+                try:
+                    values.append((float(r[i]), r[i]))
+                except ValueError:
+                    pass
             if values:
                 out[name] = pick(values)[1]
     return out
