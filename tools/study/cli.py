@@ -266,7 +266,7 @@ def _status(a):
     for run in failed:
         rec = study.record(run)
         note = f", {rec['note']}" if rec.get("note") else ""
-        print(f"  Lauf {run}: Rueckgabewert {rec['exit']} ({exit_text(rec['exit'])}{note}), "
+        print(f"  Lauf {run}: Rueckgabewert {rec.get('exit')} ({exit_text(rec.get('exit'))}{note}), "
               f"{rec.get('wall_s', 0):.2f} s, {study.run_dir(run)}")
         for line in _tail(study.run_dir(run) / CONSOLE, a.lines):
             print(f"    | {line}")

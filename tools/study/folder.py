@@ -133,9 +133,11 @@ class Study:
     def record(self, run):
         """The record of a finished run (dict with 'exit', 'wall_s', ...), or None."""
         try:
-            return json.loads((self.run_dir(run) / RECORD).read_text(encoding="utf-8"))
+            rec = json.loads((self.run_dir(run) / RECORD).read_text(encoding="utf-8"))
         except (OSError, ValueError):
             return None
+        # Anything else than a complete record (a file cut off by a crash) counts as none.
+        return rec if isinstance(rec, dict) and isinstance(rec.get("exit"), int) else None
 
     def state(self, run):
         rec = self.record(run)
