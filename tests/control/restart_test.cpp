@@ -117,9 +117,13 @@ TEST(RestartFile, MissingDamagedAndShortFilesEndTheRun) {
     } cases[] = {
         {nullptr, 0, " Datei GRUVWS nicht verhanden - Simulation abgebrochen\n"},
         // A temperature too wide for F8.3 was written as asterisks.
-        {"  12.000********\n", 0, " Fehler in der Datenstruktur der Datei GRUVWS\n"},
+        {"  12.000********\n", 0,
+         " Fehler in der Datenstruktur der Datei GRUVWS\n"
+         " Datei GRUVWS, Zeile 1, Temperaturen, Knoten (2,1,1), Spalten 9-16: '********'\n"},
         // Temperatures complete, heads missing.
-        {"  12.000  13.000\n", 1, " Unerwartet das Ende der Datei GRUVWS erreicht\n"},
+        {"  12.000  13.000\n", 1,
+         " Unerwartet das Ende der Datei GRUVWS erreicht\n"
+         " Datei GRUVWS, Dateiende nach Zeile 1, Piezometerhoehen, Knoten (1,1,1)\n"},
     };
     for (const auto& c : cases) {
         test::ScratchDir dir("restart-damaged");
