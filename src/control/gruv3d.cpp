@@ -203,9 +203,23 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.IEINGA >= 0 && IMODE == 2) flow_coefficients(m);
 }
 
+//! A step whose end would lie at an infinite simulated time (steps grown
+//! without bound) cannot be computed or printed: the run stops before it.
+void stop_if_time_infinite(Model& m, const LoopState& s) {
+    static const FormatProgram& infinite = fixed_format(
+        "(/,T16,' Simulierte Zeit nach Zeitschritt ',I6,' nicht mehr darstellbar',"
+        "' - Zeitschrittfaktor ZFAKT zu gross (Karte 7)')");
+    if (std::isfinite(m.par1.ZEIT + m.par1.DELT)) return;
+    console_and_listing(m, infinite, s.step + 1);
+    console_and_listing(m, aborted_line());
+    ZEITCL(m);
+    stop_run(m, kExitAborted);
+}
+
 void time_step(Model& m, LoopState& s) {
     const int32_t IMODE = m.inf4.IMODE;
     const auto& d = m.ndim;
+    stop_if_time_infinite(m, s);
     ++s.step;
     if (m.inf4.NBEOB > 0) OBSDAT(m);
     account_clock(m, true);
