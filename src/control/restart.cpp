@@ -95,12 +95,18 @@ constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRU
 
 bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
+//! A place where a row departs from its layout, and the node it concerns.
+struct LayoutFault {
+    SourcePlace place;
+    int32_t element = -1;  //!< the value's element in the row; -1 for the row as a whole
+};
+
 //! The first place where the row just read departs from the layout WARMOU
 //! writes: a value field without a value (a short line read as padded with
 //! blanks), text behind the last value of a line, or a line that should be
 //! empty and is not. With `whole_fields` also a value cut by the end of its
 //! line. Nothing when the row is sound.
-std::optional<SourcePlace> layout_fault(const InputUnit& in, bool whole_fields) {
+std::optional<LayoutFault> layout_fault(const InputUnit& in, bool whole_fields) {
     const ReadTrace& t = in.trace();
     std::array<int32_t, 64> ends{};  // per record: end of its last field; a row spans few records
     const std::size_t records = std::min(t.used, ends.size());
@@ -109,7 +115,7 @@ std::optional<SourcePlace> layout_fault(const InputUnit& in, bool whole_fields) 
         const auto start = std::min(static_cast<std::size_t>(f.start), text.size());
         const std::string_view value = std::string_view(text).substr(start, static_cast<std::size_t>(f.width));
         if (blank(value) || (whole_fields && value.size() < static_cast<std::size_t>(f.width)))
-            return field_place(in, f.item, f.element);
+            return LayoutFault{field_place(in, f.item, f.element), f.element};
         auto& end = ends[static_cast<std::size_t>(f.record) % ends.size()];
         end = std::max(end, f.start + f.width);
     }
@@ -117,7 +123,7 @@ std::optional<SourcePlace> layout_fault(const InputUnit& in, bool whole_fields) 
         const std::string& text = t.records[r];
         const auto end = static_cast<std::size_t>(ends[r]);
         if (end < text.size() && !blank(std::string_view(text).substr(end)))
-            return columns_place(in, r, static_cast<int32_t>(end) + 1, static_cast<int32_t>(text.size()));
+            return LayoutFault{columns_place(in, r, static_cast<int32_t>(end) + 1, static_cast<int32_t>(text.size()))};
     }
     return std::nullopt;
 }
@@ -142,20 +148,23 @@ bool read_section(Model& m, InputUnit& in, const Section& s, bool leftover, RowO
             T* values = leftover ? scratch.data() : row(j, k);
             const InItem items[] = {in_array(values, d.NX)};
             const CardOutcome r = leftover ? read_card_records(in, s.rows, items) : read_card_data(in, s.rows, items);
-            std::optional<SourcePlace> fault;
-            if (r != CardOutcome::Read) fault = failure_place(in);
-            if (!fault) fault = layout_fault(in, leftover);
+            std::optional<LayoutFault> fault;
+            if (r != CardOutcome::Read) {
+                fault = LayoutFault{failure_place(in), failed_element(in)};
+            } else {
+                fault = layout_fault(in, leftover);
+            }
             if (!fault) continue;
             if (leftover) return false;
-            const bool at_node = fault->first_column > 0 || r == CardOutcome::EndOfFile;
-            const std::string nodes = at_node ? std::to_string(failed_element(in) + 1) : "1-" + std::to_string(d.NX);
-            fault->context =
+            const std::string nodes =
+                fault->element >= 0 ? std::to_string(fault->element + 1) : "1-" + std::to_string(d.NX);
+            fault->place.context =
                 std::string(s.name) + ", Knoten (" + nodes + "," + std::to_string(j) + "," + std::to_string(k) + ")";
             if (r == CardOutcome::EndOfFile)
-                restart_read_failed(m, "Unerwartet das Ende der Datei GRUVWS erreicht", *fault);
+                restart_read_failed(m, "Unerwartet das Ende der Datei GRUVWS erreicht", fault->place);
             if (r == CardOutcome::NotFinite)
-                restart_read_failed(m, "nicht endlicher Zahlenwert in der Datei GRUVWS", *fault);
-            restart_read_failed(m, kDamaged, *fault);
+                restart_read_failed(m, "nicht endlicher Zahlenwert in der Datei GRUVWS", fault->place);
+            restart_read_failed(m, kDamaged, fault->place);
         }
     return true;
 }
@@ -178,7 +187,7 @@ void check_rest(Model& m, InputUnit& in, std::span<const Section> rest) {
         first.file = in.name();
         first.line = in.lines_read();
         first.has_text = true;
-        first.text = trim_name(line.substr(0, 80));
+        first.text = shown_text(line);
         first.context = "ueberzaehlige Zeile fuer das Gitter " + std::to_string(d.NX) + " x " + std::to_string(d.NY) +
                         " x " + std::to_string(d.NZ);
         bool fits = !skipped_blank && !rest.empty();

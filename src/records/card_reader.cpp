@@ -22,21 +22,6 @@ CardOutcome to_card_outcome(ReadOutcome r) {
     return CardOutcome::BadData;
 }
 
-//! A text as a location line shows it: without the blanks around it, control
-//! characters as '?', a long text cut.
-std::string shown_text(std::string_view t) {
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-    std::string s;
-    const bool cut = t.size() > kShownCharacters;
-    for (const char c : cut ? t.substr(0, kShownCharacters - 3) : t) {
-        const auto u = static_cast<unsigned char>(c);
-        s += (u < 0x20 || u == 0x7F) ? '?' : c;
-    }
-    if (cut) s += "...";
-    return s;
-}
-
 //! Line number of record r of the last read.
 int64_t line_of(const InputUnit& in, std::size_t r) {
     return in.lines_read() - static_cast<int64_t>(in.trace().used) + 1 + static_cast<int64_t>(r);
@@ -76,6 +61,19 @@ int32_t first_not_finite(const ReadTrace& t, std::span<const InItem> items) {
 }
 
 }  // namespace
+
+std::string shown_text(std::string_view t) {
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    std::string s;
+    const bool cut = t.size() > kShownCharacters;
+    for (const char c : cut ? t.substr(0, kShownCharacters - 3) : t) {
+        const auto u = static_cast<unsigned char>(c);
+        s += (u < 0x20 || u == 0x7F) ? '?' : c;
+    }
+    if (cut) s += "...";
+    return s;
+}
 
 std::string location_line(const SourcePlace& p) {
     if (!p.known()) return {};

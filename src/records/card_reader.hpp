@@ -34,6 +34,10 @@ struct SourcePlace {
     bool known() const { return line > 0 || at_end; }
 };
 
+//! A text as a location line shows it: without the blanks around it,
+//! control characters as '?', a long text cut with "...".
+std::string shown_text(std::string_view text);
+
 //! The line that follows a message about an input file, e.g.
 //! " Datei GRUVAT, Zeile 7, Spalten 41-50: '1,0'". Empty for an unknown place.
 std::string location_line(const SourcePlace& place);
