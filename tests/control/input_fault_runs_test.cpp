@@ -88,7 +88,8 @@ TEST(InputFaultRuns, ValuesThatAreNotNumbersAreRefusedWithTheirPlace) {
          "'inf'\nBitte Datei ueberpruefen!\n"},
         {{{"GRUVAT", additional.text() + s.text()},
           {"ZUSATZ", "(I5)\n    1\n(A4,4I5)\nTEMP    2    1    1    0\n(F10.0)\nT\n       NaN\n"}},
-         " nicht endlicher Zahlenwert in den Zusatzdaten\n Datei ZUSATZ, Zeile 7, Eintrag 1 (TEMP), Spalten 1-10: 'NaN'\n"},
+         " nicht endlicher Zahlenwert in den Zusatzdaten\n Datei ZUSATZ, Zeile 7, Eintrag 1 (TEMP), Spalten 1-10: "
+         "'NaN'\n"},
         {{{"GRUVAT", restart.text() + s.text()}, {"GRUVWS", "  12.000     NaN  12.000\n"}},
          " nicht endlicher Zahlenwert in der Datei GRUVWS\n"
          " Datei GRUVWS, Zeile 1, Temperaturen, Knoten (2,1,1), Spalten 9-16: 'NaN'\n"},
