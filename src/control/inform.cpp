@@ -1,7 +1,6 @@
 // Control cards of the main input file: the units, the banner, cards 1 to
 // 17f, the derived values, the dimension check and the input summary.
 #include <cmath>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +31,6 @@ struct CardDeck {
     Model& m;
     InputUnit& in;
     std::string label = "1  ";  //!< label of the card being read
-    //! Places of the values of the cards read so far, by card label (by
-    //! "15b/N" for the line of observation node N), for later rejections.
-    std::map<std::string, std::vector<SourcePlace>> places;
-
     // Failures while reading a card end the run after a list-directed line on
     // the console, the place in the file and the stop text.
     [[noreturn]] void stop(const std::string& what, const SourcePlace& place, std::string_view stop_text) {
@@ -52,7 +47,7 @@ struct CardDeck {
         stop("nicht endlicher Zahlenwert in Karte " + label, failure_place(in), "Bitte Datei ueberpruefen!");
     }
     //! A value the card must not hold: what is wrong, in the card's words;
-    //! item is the value's position on the card (or on the line `key`).
+    //! item is the value's position on the card (or on the card read as `key`).
     [[noreturn]] void reject(std::string_view what, int32_t item, const std::string& key = {}) {
         stop(std::string(what) + " in Karte " + label, place(key.empty() ? label : key, item),
              "Bitte Datei ueberpruefen!");
@@ -65,17 +60,12 @@ struct CardDeck {
             case CardOutcome::NotFinite: not_finite();
         }
     }
-    //! Keeps the places of the n values just read under key.
-    void remember(const std::string& key, int32_t n) {
-        auto& p = places[key];
-        p.clear();
-        for (int32_t item = 0; item < n; ++item) p.push_back(field_place(in, item));
+    //! Keeps the places of the n values just read under card (their keys
+    //! as value_key gives them), for checks after the card.
+    void remember(const std::string& card, int32_t n) {
+        for (int32_t item = 0; item < n; ++item) m.io.keep_place(value_key(card, item), field_place(in, item));
     }
-    SourcePlace place(const std::string& key, int32_t item) const {
-        const auto it = places.find(key);
-        if (it == places.end() || item >= static_cast<int32_t>(it->second.size())) return {};
-        return it->second[static_cast<std::size_t>(item)];
-    }
+    SourcePlace place(const std::string& card, int32_t item) const { return m.io.kept_place(value_key(card, item)); }
 
     template <class... Items>
     void card(std::string_view card_label, Items&&... items) {
@@ -277,7 +267,7 @@ void set_material_defaults(Model& m) {
 void INFORM(Model& m, const RunOptions& options) {
     HEADER(m, 1);
     open_main_input(m, options, options.input_file != "GRUVAT");
-    CardDeck deck{m, m.io.input(kMainInput), "1  ", {}};
+    CardDeck deck{m, m.io.input(kMainInput)};
 
     // Card 1: the title, without a format card.
     static const FormatProgram& a80 = fixed_format("(A80)");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "records/records.hpp"
+#include "records/source_place.hpp"
 #include "records/units.hpp"
 
 namespace gruv {
@@ -19,28 +20,6 @@ namespace gruv {
 //! NotFinite: the card was read, but a real value is infinite or not a number
 //! (also a value too large for its variable, such as 1E39 for single precision).
 enum class CardOutcome { Read, EndOfFile, BadData, NotFinite };
-
-//! Where a value, or the failure of a read, lies in an input file.
-struct SourcePlace {
-    std::string file;          //!< file name as it was opened ("" when not known)
-    int64_t line = 0;          //!< 1-based line number; with at_end the last line before the end
-    bool at_end = false;       //!< the file ended after `line`
-    int32_t first_column = 0;  //!< 1-based first column of the field; 0 when the whole line is meant
-    int32_t last_column = 0;   //!< 1-based last column of the field
-    bool has_text = false;     //!< `text` is to be shown
-    std::string text;          //!< what the field (or the line) holds, without the blanks around it
-    std::string context;       //!< the part of the input the line belongs to ("Schicht 2", "Eintrag 3 (TEMP)")
-
-    bool known() const { return line > 0 || at_end; }
-};
-
-//! A text as a location line shows it: without the blanks around it,
-//! control characters as '?', a long text cut with "...".
-std::string shown_text(std::string_view text);
-
-//! The line that follows a message about an input file, e.g.
-//! " Datei GRUVAT, Zeile 7, Spalten 41-50: '1,0'". Empty for an unknown place.
-std::string location_line(const SourcePlace& place);
 
 //! What a run stops on, as a value: the message records as the console shows
 //! them, and the place in the input they are about. A run writes it and stops;

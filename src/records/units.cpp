@@ -213,6 +213,15 @@ void Io::flush_all() {
     console_.flush();
 }
 
+void Io::keep_place(const std::string& key, SourcePlace place) { places_[key] = std::move(place); }
+
+SourcePlace Io::kept_place(const std::string& key) const {
+    const auto it = places_.find(key);
+    return it != places_.end() ? it->second : SourcePlace{};
+}
+
+std::string value_key(std::string_view card, int32_t item) { return std::string(card) + ":" + std::to_string(item); }
+
 std::string trim_name(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     return std::string(name);

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "records/records.hpp"
+#include "records/source_place.hpp"
 
 namespace gruv {
 
@@ -141,12 +142,23 @@ public:
     void close(int32_t n);
     void flush_all();
 
+    //! Keeps the place of a deck value that a check after the reading of its
+    //! card names; key as value_key gives it.
+    void keep_place(const std::string& key, SourcePlace place);
+    //! The place kept under key; an unknown place when there is none.
+    SourcePlace kept_place(const std::string& key) const;
+
 private:
     ConsoleUnit console_;
     std::map<int32_t, std::unique_ptr<TextFileUnit>> outputs_;
     std::map<int32_t, std::unique_ptr<InputUnit>> inputs_;
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
+    std::map<std::string, SourcePlace> places_;
 };
+
+//! The key of value `item` (0-based) of the card labelled `card` (for cards
+//! read more than once, the label with the repetition, e.g. "15b/2").
+std::string value_key(std::string_view card, int32_t item);
 
 //! A file name as a Fortran CHARACTER variable holds it: trailing blanks are
 //! not part of the name.

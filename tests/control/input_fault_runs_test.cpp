@@ -114,20 +114,39 @@ TEST(InputFaultRuns, MainInputFileThatIsADirectory) {
         << r.console;
 }
 
-TEST(InputFaultRuns, StepsGrownBeyondAnyTimeStopTheRun) {
+TEST(InputFaultRuns, ValuesOfCardSevenThatStopTheRunLaterNameTheirPlace) {
     // Steps of one day growing by 101 each: the step stops growing at its
     // last finite length (about 1E37 s, step 17), and the end of step 50
     // would lie beyond the largest single-precision number of seconds.
-    test::ControlCards c;
-    c.ZFAKT = 101.0, c.NZSCHR = 100, c.NZINT = 100, c.NAUSG = 1000;
-    const auto r = test::run_deck({{"GRUVAT", c.text() + bar().text()}});
-    EXPECT_EQ(r.status, kExitAborted) << r.console;
-    const std::string message =
-        "\n                Simulierte Zeit nach Zeitschritt     50 nicht mehr darstellbar - Zeitschrittfaktor ZFAKT zu"
-        " gross (Karte 7)\n                Berechnung vorzeitig abgebrochen\n";
-    EXPECT_NE(r.console.find(message), std::string::npos) << r.console;
-    EXPECT_NE(r.file("LISTE").find(message), std::string::npos);
-    EXPECT_TRUE(std::isfinite(r.model->par1.ZEIT));
+    test::ControlCards grown;
+    grown.ZFAKT = 101.0, grown.NZSCHR = 100, grown.NZINT = 100, grown.NAUSG = 1000;
+    test::ControlCards no_interval;
+    no_interval.NZINT = 0;
+    test::ControlCards no_fields;
+    no_fields.IEINGA = -1;
+    const struct {
+        std::string deck;
+        int status;
+        std::string message;  // on the console and in the listing
+    } cases[] = {
+        {grown.text() + bar().text(), kExitAborted,
+         "                Simulierte Zeit nach Zeitschritt     50 nicht mehr darstellbar - Zeitschrittfaktor ZFAKT zu"
+         " gross (Karte 7)\n Datei GRUVAT, Zeile 7, Spalten 40-54: '101'\n"},
+        {no_interval.text() + bar().text(), kExitInput,
+         "                Zeitschritte pro Intervall NZINT =      0 - mindestens 1 erforderlich (Karte 7)\n"
+         " Datei GRUVAT, Zeile 7, Spalten 11-15: '0'\n"},
+        {no_fields.text(), kExitInput,
+         "                Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)\n"
+         " Datei GRUVAT, Zeile 7, Spalten 21-25: '-1'\n"},
+    };
+    for (const auto& c : cases) {
+        const auto r = test::run_deck({{"GRUVAT", c.deck}});
+        EXPECT_EQ(r.status, c.status) << r.console;
+        const std::string expected = "\n" + c.message + "                Berechnung vorzeitig abgebrochen\n";
+        EXPECT_NE(r.console.find(expected), std::string::npos) << r.console;
+        EXPECT_NE(r.file("LISTE").find(expected), std::string::npos);
+        EXPECT_TRUE(std::isfinite(r.model->par1.ZEIT));
+    }
 }
 
 }  // namespace
