@@ -4,15 +4,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/control.hpp"
 #include "records/card_reader.hpp"
@@ -108,18 +109,17 @@ struct LayoutFault {
 //! line. Nothing when the row is sound.
 std::optional<LayoutFault> layout_fault(const InputUnit& in, bool whole_fields) {
     const ReadTrace& t = in.trace();
-    std::array<int32_t, 64> ends{};  // per record: end of its last field; a row spans few records
-    const std::size_t records = std::min(t.used, ends.size());
+    std::vector<int32_t> ends(t.used, 0);  // per record: the end of its last field
     for (const auto& f : t.fields) {
         const std::string& text = t.records[static_cast<std::size_t>(f.record)];
         const auto start = std::min(static_cast<std::size_t>(f.start), text.size());
         const std::string_view value = std::string_view(text).substr(start, static_cast<std::size_t>(f.width));
         if (blank(value) || (whole_fields && value.size() < static_cast<std::size_t>(f.width)))
             return LayoutFault{field_place(in, f.item, f.element), f.element};
-        auto& end = ends[static_cast<std::size_t>(f.record) % ends.size()];
+        auto& end = ends[static_cast<std::size_t>(f.record)];
         end = std::max(end, f.start + f.width);
     }
-    for (std::size_t r = 0; r < records; ++r) {
+    for (std::size_t r = 0; r < t.used; ++r) {
         const std::string& text = t.records[r];
         const auto end = static_cast<std::size_t>(ends[r]);
         if (end < text.size() && !blank(std::string_view(text).substr(end)))
