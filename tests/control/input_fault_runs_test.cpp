@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 
+#include "control/control.hpp"
 #include "state/stop.hpp"
 #include "support/deck_builder.hpp"
 #include "support/test_support.hpp"
@@ -108,10 +112,26 @@ TEST(InputFaultRuns, ValuesThatAreNotNumbersAreRefusedWithTheirPlace) {
 }
 
 TEST(InputFaultRuns, MainInputFileThatIsADirectory) {
-    const auto r = test::run_deck({}, "", ".");
-    EXPECT_EQ(r.status, kExitInput);
-    EXPECT_NE(r.console.find(" Datei . ist ein Verzeichnis - Bearbeitung abgebrochen\n"), std::string::npos)
-        << r.console;
+    const auto named = test::run_deck({}, "", ".");
+    EXPECT_EQ(named.status, kExitInput);
+    EXPECT_NE(named.console.find(" Datei . ist ein Verzeichnis - Bearbeitung abgebrochen\n"), std::string::npos)
+        << named.console;
+    // "GRUVAT" and a name typed at the prompt are directories: each is said,
+    // and the prompt asks again.
+    test::ScratchDir dir("directory-prompt");
+    std::filesystem::create_directory("GRUVAT");
+    std::filesystem::create_directory("DECKS");
+    test::write_file("MEIN", test::ControlCards().text() + bar().text());
+    std::ostringstream console;
+    std::istringstream keys("DECKS\nMEIN\n");
+    auto m = std::make_unique<Model>();
+    m->io.console().attach(console, keys, false);
+    EXPECT_EQ(GRUV3D(*m, RunOptions{}), kExitNormal);
+    const std::string prompt = " Eingabedatenfile eingeben    ==> \n";
+    EXPECT_NE(console.str().find(" Datei GRUVAT ist ein Verzeichnis\n" + prompt + " Datei DECKS ist ein Verzeichnis\n" +
+                                 prompt),
+              std::string::npos)
+        << console.str();
 }
 
 TEST(InputFaultRuns, ValuesOfCardSevenThatStopTheRunLaterNameTheirPlace) {
