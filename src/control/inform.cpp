@@ -31,6 +31,7 @@ struct CardDeck {
     Model& m;
     InputUnit& in;
     std::string label = "1  ";  //!< label of the card being read
+
     // Failures while reading a card end the run after a list-directed line on
     // the console, the place in the file and the stop text.
     [[noreturn]] void stop(const std::string& what, const SourcePlace& place, std::string_view stop_text) {
