@@ -116,12 +116,15 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
 }
 
 //! Opens a result file named on the control cards; a file that cannot be
-//! created ends the run.
-void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary) {
+//! created ends the run, naming the place of the name in the deck (named_at)
+//! when it comes from there.
+void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary, const SourcePlace& named_at = {}) {
     const std::string path = trim_name(name);
     const bool ok = binary ? m.io.open_binary(unit, path) : m.io.open_output(unit, path);
     if (!ok) {
-        write_list(m.io.console(), "Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen");
+        write_finding(
+            m.io.console(),
+            {list_message("Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen"), named_at});
         stop_run(m, kExitInput);
     }
 }
@@ -308,11 +311,11 @@ void INFORM(Model& m, const RunOptions& options) {
              deck.place("5  ", 5)});
         stop_run(m, kExitInput);
     }
-    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false);
+    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false, deck.place("5  ", 3));
     if (output_file == fixed("TERMINAL", 20)) {
         i2.IOUT = 1;
     } else {
-        open_result_file(m, kListing, output_file, false);
+        open_result_file(m, kListing, output_file, false, deck.place("5  ", 4));
     }
 
     int32_t step_length = 0;

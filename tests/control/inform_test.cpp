@@ -200,6 +200,9 @@ TEST(CardFailures, RejectedCardsNameTheirCard) {
         {changed([](ControlCards& c) { c.IZUSAT = 1, c.NZUSAT = 5, c.additional_file = "ZEITREIHE"; }).text(),
          " Datei ZEITREIHE            nicht gefunden - Bearbeitung abgebrochen\n"
          " Datei GRUVAT, Zeile 5, Spalten 56-75: 'ZEITREIHE'\n"},
+        {changed([](ControlCards& c) { c.output_file = "FEHLT/LISTE"; }).text(),
+         " Datei FEHLT/LISTE kann nicht angelegt werden - Bearbeitung abgebrochen\n"
+         " Datei GRUVAT, Zeile 5, Spalten 36-55: 'FEHLT/LISTE'\n"},
         {changed([](ControlCards& c) { c.NX = 101; }).text(),
          " Konflikt in der Knotendimensionierung:\n ======================================\n\n"
          " Anzahl der Knoten:    NX  ==>   101  NY  ==>     1  NZ  ==>     1\n\n\n"
