@@ -124,18 +124,9 @@ const FormatProgram& stale_restart_line() {
     return f;
 }
 
-//! Before the closing lines of a run that reached its end: the result files
-//! other than the listing are closed (a failure there stops the run before any
-//! claim of an end), and the console holds its lines back until the listing
-//! too is closed without error (finish_run).
-void close_before_end(Model& m) {
-    m.io.close_outputs(m.inf2.IOUT);
-    m.io.console().hold();
-}
-
 [[noreturn]] void normal_end(Model& m) {
     static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
-    close_before_end(m);
+    m.io.close_for_end(m.inf2.IOUT);
     const bool stale = m.io.restart_stale();
     write(m.io.unit(m.inf2.IOUT), stale ? stale_restart_line() : done);
     write(m.io.console(), stale ? stale_restart_line() : done);
@@ -148,7 +139,7 @@ void close_before_end(Model& m) {
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
     printout(m, s.NSCHR);
     if (m.inf4.NBEOB > 0) OBSDAT(m);
-    close_before_end(m);
+    m.io.close_for_end(m.inf2.IOUT);
     console_and_listing(m, criterion, m.par1.EPST);
     console_and_listing(m, aborted_line());
     ZEITCL(m);

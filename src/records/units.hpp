@@ -226,6 +226,15 @@ public:
     void close_outputs(int32_t keep = 0);
     void flush_all();
 
+    //! Before the closing lines of a run that has reached its end: the output
+    //! files other than the listing (unit listing) are closed, so that a
+    //! failure there stops the run before anything claims its end, and the
+    //! console holds its records back until the run has closed the listing
+    //! too and releases them.
+    void close_for_end(int32_t listing) {
+        close_outputs(listing);
+        console_.hold();
+    }
     //! From now on a failed write is only recorded, never thrown: the run is
     //! ending and reports what failed itself.
     void quiet() { failures_.stopping = false; }
