@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "results/results.hpp"
 #include "state/model.hpp"
 
 namespace gruv {
@@ -51,11 +52,16 @@ bool leaves_working_directory(std::string_view name);
 //! empty when there are none. Names are compared as files: device and inode
 //! where the file exists, the normalised path otherwise.
 std::string file_conflict(const std::vector<RunFile>& files);
+//! The tables for other tools a run writes (the energy table only when it
+//! computes heat, the observation table only with observation nodes).
+std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations);
 
 // Control cards and main program ------------------------------------------------
-//! What the command line may change: the name of the main input file.
+//! What the command line may change: the name of the main input file and
+//! the result files for other tools.
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
+    ResultPaths results;                //!< result files for other tools (none by default)
 };
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
 void INFORM(Model& m, const RunOptions& options);

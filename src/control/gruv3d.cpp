@@ -13,6 +13,7 @@
 #include "input/input.hpp"
 #include "output/output.hpp"
 #include "records/records.hpp"
+#include "results/results.hpp"
 #include "schedule/schedule.hpp"
 #include "state/stop.hpp"
 
@@ -28,6 +29,7 @@ struct LoopState {
     int32_t IZANF = 0;    //!< 0 until the head of the additional data file is read
     int32_t NINTER = 0;   //!< intervals of the run
     int32_t step = 0;     //!< time step in progress, counted from the start of the run
+    ResultFiles* results = nullptr;  //!< result files for other tools
 };
 
 void preset(Model& m) {
@@ -95,17 +97,19 @@ void stop_if_diverged(Model& m, const char* solver, const LoopState& s) {
 void solve_flow(Model& m, const LoopState& s) {
     const bool point = m.par2.OMEGA > 0.0f;
     point ? ITERAH(m) : IADIST(m);
+    s.results->solved(m, Solve::Flow);
     stop_if_diverged(m, point ? "ITERAH" : "IADIST", s);
 }
 
 void solve_heat(Model& m, const LoopState& s) {
     const bool point = m.par1.OMEGT > 0.0f;
     point ? ITERAT(m) : IADITP(m);
+    s.results->solved(m, Solve::Heat);
     stop_if_diverged(m, point ? "ITERAT" : "IADITP", s);
 }
 
 //! The group of calls that makes a printout; WFLUSS gets the steps it covers.
-void printout(Model& m, int32_t steps) {
+void printout(Model& m, const LoopState& s, int32_t steps) {
     if (m.inf4.IMODE <= 1) TMPDRU(m);
     if (m.inf4.IMODE >= 1) PIEDRU(m);
     if (m.inf4.IWARMO == 1) WARMOU(m);
@@ -114,6 +118,13 @@ void printout(Model& m, int32_t steps) {
         ENERGI(m);
         WFLUSS(m, steps);
     }
+    s.results->printout(m);
+}
+
+//! A record of the observation file, and of the observation table.
+void observe(Model& m, const LoopState& s) {
+    OBSDAT(m);
+    s.results->observation(m);
 }
 
 //! The closing line of a run whose last restart file could not be written:
@@ -124,9 +135,23 @@ const FormatProgram& stale_restart_line() {
     return f;
 }
 
-[[noreturn]] void normal_end(Model& m) {
+//! Before the closing lines of a run that has reached its end: every result
+//! file but the listing is completed and closed, the tables for other tools
+//! too, so that a failure stops the run before anything claims its end. From
+//! here on failed writes are only recorded (the tables' own close must not be
+//! left by an exception) and reported by finish_run, which then drops the
+//! closing lines the console holds back.
+void close_for_end(Model& m, const LoopState& s) {
+    m.io.close_outputs(m.inf2.IOUT);
+    m.io.quiet();
+    if (const int status = s.results->close(m, kExitNormal); status != kExitNormal) stop_run(m, status);
+    m.io.console().hold();
+}
+
+[[noreturn]] void normal_end(Model& m, const LoopState& s) {
     static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
-    m.io.close_for_end(m.inf2.IOUT);
+    s.results->end(m);
+    close_for_end(m, s);
     const bool stale = m.io.restart_stale();
     write(m.io.unit(m.inf2.IOUT), stale ? stale_restart_line() : done);
     write(m.io.console(), stale ? stale_restart_line() : done);
@@ -137,9 +162,9 @@ const FormatProgram& stale_restart_line() {
 [[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
     static const FormatProgram& criterion =
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
-    printout(m, s.NSCHR);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
-    m.io.close_for_end(m.inf2.IOUT);
+    printout(m, s, s.NSCHR);
+    if (m.inf4.NBEOB > 0) observe(m, s);
+    close_for_end(m, s);
     console_and_listing(m, criterion, m.par1.EPST);
     console_and_listing(m, aborted_line());
     ZEITCL(m);
@@ -221,7 +246,7 @@ void time_step(Model& m, LoopState& s) {
     const int32_t IMODE = m.inf4.IMODE;
     const auto& d = m.ndim;
     ++s.step;
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
     account_clock(m, true);
     ++s.NSCHR;
     if (m.inf3.IZUSAT == 1 && s.NZUSCH == m.inf3.NZUSAT) {
@@ -259,9 +284,10 @@ void time_step(Model& m, LoopState& s) {
     }
     if (IMODE == 2) QKOEFH(m);
     ZEITBE(m, 1);
+    s.results->step_done(m, s.step);
     if (m.inf3.ISTAT == 1 && m.inf2.NIT == 1 && p1.FEHLER < p1.EPST) steady_state_end(m, s);
     if (s.NSCHR == m.inf2.NAUSG) {
-        printout(m, m.inf2.NAUSG);
+        printout(m, s, m.inf2.NAUSG);
         s.NSCHR = 0;
     }
 }
@@ -271,8 +297,8 @@ void interval_end(Model& m, LoopState& s) {
     static const FormatProgram& started = fixed_format("(/,T16,' Energieentzug bzw. Energieeingabe gestartet')");
     const int32_t IMODE = m.inf4.IMODE;
     if (m.inf1.NZINT == m.inf1.NZSCHR) {
-        if (m.inf4.NBEOB > 0) OBSDAT(m);
-        normal_end(m);
+        if (m.inf4.NBEOB > 0) observe(m, s);
+        normal_end(m, s);
     }
     s.IONOFF = std::abs(s.IONOFF - 1);
     for (int32_t n = 1; n <= m.inf3.NUMW; ++n) UMWAND(m, n, s.IONOFF);
@@ -282,10 +308,10 @@ void interval_end(Model& m, LoopState& s) {
         if (IMODE == 2) flow_coefficients(m);
         if (IMODE == 0) heat_coefficients(m);
     }
-    if (s.NSCHR != 0) printout(m, s.NSCHR);
+    if (s.NSCHR != 0) printout(m, s, s.NSCHR);
     if (IMODE <= 1) KOPIER(m, 1);
     write(m.io.unit(m.inf2.IOUT), s.IONOFF == 0 ? stopped : started);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
 }
 
 //! Standard error as a record sink: the reports of a console that failed.
@@ -351,27 +377,42 @@ int finish_run(Model& m, int status) {
     return status;
 }
 
-void run(Model& m, const RunOptions& options) {
-    LoopState s;
+void run(Model& m, const RunOptions& options, ResultFiles& results) {
+    LoopState s{.results = &results};
+    // The tables are set up before the deck is read: they must not take the
+    // place of the deck itself.
+    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false}};
+    for (RunFile& f : table_files(options.results, true, true)) files.push_back(f);
+    if (const std::string conflict = file_conflict(files); !conflict.empty()) {
+        write_list(m.io.console(), conflict + " (Option --csv)");
+        stop_run(m, kExitInput);
+    }
+    results.open(m);
     start_up(m, options, s);
+    results.start(m);
     for (int32_t interval = 1; interval <= s.NINTER; ++interval) {
         for (int32_t n = 1; n <= m.inf1.NZINT; ++n) time_step(m, s);
         interval_end(m, s);
     }
-    normal_end(m);
+    normal_end(m, s);
 }
 
 }  // namespace
 
 int GRUV3D(Model& m, const RunOptions& options) {
     int status = kExitNormal;
+    ResultFiles results(options.results);
     try {
-        run(m, options);
+        run(m, options, results);
     } catch (const RunStopped& stop) {
         status = stop.status;
     } catch (const WriteFailed&) {
         status = kExitWrite;
     }
+    // The tables' close reports its own failure on the console and the
+    // listing, which must not throw from there.
+    m.io.quiet();
+    status = results.close(m, status);
     return finish_run(m, status);
 }
 

@@ -127,7 +127,8 @@ void check_names_stay_in_working_directory(CardDeck& deck, const Card5Names& nam
 
 //! Every file the run will read or write, inputs first; the isoline files as
 //! selected for the computation mode.
-std::vector<RunFile> files_of_run(const Model& m, const std::string& main_input, const Card5Names& names) {
+std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, const std::string& main_input,
+                                  const Card5Names& names) {
     std::vector<RunFile> files{{"Haupteingabedatei", main_input, false}};
     if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", names.additional, false});
     const bool restart = m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1;
@@ -145,6 +146,7 @@ std::vector<RunFile> files_of_run(const Model& m, const std::string& main_input,
     isolines(m.inf4.IMODE >= 1, "PIEZYZ", "PIEZXZ", "PIEZXY");
     // A scratch file of a killed run under this name is removed at start.
     if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true});
+    for (RunFile& f : table_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
     // Standard output redirected into a file of the run would mix with it.
     struct stat st {};
     if (m.io.console_on_standard_output() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode))
@@ -396,7 +398,7 @@ void INFORM(Model& m, const RunOptions& options) {
         // Every file of the run is known now: a result file that would
         // overwrite another file of the run is refused before any is opened.
         deck.label = "5  ";
-        if (const std::string conflict = file_conflict(files_of_run(m, main_input, names)); !conflict.empty())
+        if (const std::string conflict = file_conflict(files_of_run(m, options, main_input, names)); !conflict.empty())
             deck.reject(conflict);
         if (i4.IWARMI == 1 || i4.IWARMO == 1) remove_restart_leftover(m);
         if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false);

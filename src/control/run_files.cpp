@@ -60,4 +60,14 @@ std::string file_conflict(const std::vector<RunFile>& files) {
     return {};
 }
 
+std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations) {
+    if (paths.csv_dir.empty()) return {};
+    // The names the CSV tables take in their folder.
+    const std::filesystem::path dir(paths.csv_dir);
+    std::vector<RunFile> files{{"Tabelle", (dir / "solver.csv").string(), true}};
+    if (heat) files.push_back({"Tabelle", (dir / "energy.csv").string(), true});
+    if (observations) files.push_back({"Tabelle", (dir / "observations.csv").string(), true});
+    return files;
+}
+
 }  // namespace gruv

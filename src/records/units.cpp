@@ -23,15 +23,20 @@ void WriteCheck::fail(int error, bool may_throw) {
 
 std::string write_error_text(int error) {
     switch (error) {
+        case ENOENT: return "Verzeichnis nicht gefunden";
+        case ENOTDIR: return "ein Teil des Pfades ist kein Verzeichnis";
+        case EISDIR: return "ist ein Verzeichnis";
+        case EEXIST: return "eine Datei dieses Namens ist vorhanden";
+        case EACCES:
+        case EPERM: return "keine Schreibberechtigung";
         case ENOSPC: return "kein Speicherplatz";
         case EDQUOT: return "Speicherkontingent erschoepft";
         case EIO: return "Ein-/Ausgabefehler";
         case EFBIG: return "Datei zu gross";
-        case EACCES: return "keine Zugriffsberechtigung";
         case EROFS: return "Dateisystem nur lesbar";
-        case EPIPE: return "Empfaenger hat die Verbindung geschlossen";
-        case EISDIR: return "Name gehoert einem Verzeichnis";
-        default: return "Systemfehler Nr. " + std::to_string(error);
+        case ENAMETOOLONG: return "Name zu lang";
+        case EPIPE: return "Empfaenger geschlossen";
+        default: return "Systemfehler " + std::to_string(error);
     }
 }
 

@@ -174,7 +174,8 @@ private:
     FileWriter file_;
 };
 
-//! The system's reason for a failed write, in German ("kein Speicherplatz").
+//! The system's reason for a failed call (errno), in German ("kein
+//! Speicherplatz"); every output of the program names its failures with it.
 std::string write_error_text(int error);
 
 //! A card deck or other text file read record by record. A trailing carriage
@@ -226,15 +227,6 @@ public:
     void close_outputs(int32_t keep = 0);
     void flush_all();
 
-    //! Before the closing lines of a run that has reached its end: the output
-    //! files other than the listing (unit listing) are closed, so that a
-    //! failure there stops the run before anything claims its end, and the
-    //! console holds its records back until the run has closed the listing
-    //! too and releases them.
-    void close_for_end(int32_t listing) {
-        close_outputs(listing);
-        console_.hold();
-    }
     //! From now on a failed write is only recorded, never thrown: the run is
     //! ending and reports what failed itself.
     void quiet() { failures_.stopping = false; }

@@ -39,14 +39,14 @@ struct Outcome {
     std::string console;
 };
 
-//! Runs "GRUVAT" in the current directory.
-Outcome run_here() {
+//! Runs the main input file of the options in the current directory.
+Outcome run_here(const RunOptions& options = {}) {
     Model m;
     std::ostringstream console;
     std::istringstream keys;
     m.io.console().attach(console, keys, false);
     Outcome o;
-    o.status = GRUV3D(m, RunOptions{});
+    o.status = GRUV3D(m, options);
     static std::ostream discard(nullptr);
     static std::istream nothing(nullptr);
     m.io.console().attach(discard, nothing, false);
@@ -112,6 +112,35 @@ TEST(RunFiles, NamesThatLeaveTheRunOrMeetAnotherFileAreRefusedBeforeAnyIsWritten
                   std::string::npos)
             << o.console;
         EXPECT_EQ(snapshot(), before);
+    }
+}
+
+TEST(RunFiles, TablesForOtherToolsNeitherReplaceTheDeckNorMeetAResultFile) {
+    // The tables are set up before the deck is read: a deck in the place of a
+    // table is refused before that; a listing in that place when the card
+    // is read.
+    const struct {
+        const char* deck_name;
+        const char* listing;
+        const char* message;
+    } cases[] = {
+        {"energy.csv", "LISTE", " Tabelle ./energy.csv ist dieselbe Datei wie die Haupteingabedatei energy.csv"
+                                " (Option --csv)\n"},
+        {"GRUVAT", "solver.csv", " Tabelle ./solver.csv ist dieselbe Datei wie die Ausgabedatei solver.csv"
+                                 " in Karte 5  \nBitte Datei ueberpruefen!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.deck_name);
+        test::ScratchDir dir("run-files-tables");
+        const std::string text = deck([&](auto& cards) { cards.output_file = c.listing; });
+        test::write_file(c.deck_name, text);
+        RunOptions options;
+        options.input_file = c.deck_name;
+        options.results.csv_dir = ".";
+        const Outcome o = run_here(options);
+        EXPECT_EQ(o.status, kExitInput);
+        EXPECT_NE(o.console.find(c.message), std::string::npos) << o.console;
+        EXPECT_EQ(test::read_file(c.deck_name), text);
     }
 }
 

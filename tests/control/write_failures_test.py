@@ -115,7 +115,7 @@ class WriteFailures(unittest.TestCase):
                         os.close(r)
                         status, _, err = run.start(stdout=w)
                         os.close(w)
-                        reason = "Empfaenger hat die Verbindung geschlossen"
+                        reason = "Empfaenger geschlossen"
                     self.assertEqual(status, 4, err)
                     self.assertTrue(err.startswith(" Standardausgabe konnte nicht geschrieben werden: "
                                                    + reason + "\n"), err)
@@ -133,7 +133,7 @@ class WriteFailures(unittest.TestCase):
             write(run.path("GRUVWS"), "alter Stand\n")
             status, out, err = run.start()
             self.assertEqual(status, 4, out + err)
-            message = (" Datei GRUVWS konnte nicht geschrieben werden: Name gehoert einem Verzeichnis"
+            message = (" Datei GRUVWS konnte nicht geschrieben werden: ist ein Verzeichnis"
                        " - alter Stand bleibt erhalten\n")
             self.assertEqual(out.count(message), 1, out)
             stale = "                Simulation beendet, aber Datei GRUVWS enthaelt einen veralteten Stand\n"
