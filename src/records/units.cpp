@@ -112,9 +112,9 @@ void ConsoleUnit::attach(std::ostream& out, std::istream& in, bool tty) {
 
 bool ConsoleUnit::on_standard_output() const { return out_ == &std::cout; }
 
-void ConsoleUnit::check_stream(bool may_throw) {
+void ConsoleUnit::check_stream() {
     if (!out_->fail() || check_.failed()) return;
-    check_.fail(errno, may_throw);
+    check_.fail(errno);
 }
 
 void ConsoleUnit::put_record(std::string_view text) {

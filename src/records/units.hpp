@@ -70,7 +70,7 @@ public:
     bool failed() const { return check_.failed(); }
     void write(const char* data, std::size_t n) {
         if (n <= buffer_.size() - used_) {
-            std::memcpy(buffer_.data() + used_, data, n);
+            if (n != 0) std::memcpy(buffer_.data() + used_, data, n);
             used_ += n;
         } else {
             write_through(data, n);
@@ -147,7 +147,7 @@ public:
 
 private:
     //! Records a failure of the stream after a write.
-    void check_stream(bool may_throw = true);
+    void check_stream();
 
     std::ostream* out_;
     std::istream* in_;
