@@ -42,16 +42,21 @@ struct RunFile {
     std::string role;      //!< what the file is to the run, as messages name it ("Ausgabedatei")
     std::string name;      //!< its name as the run opens it
     bool written = false;  //!< the run creates or overwrites it
+    int32_t item = -1;     //!< position of the name among the values of card 5, or -1
     int fd = -1;           //!< an open descriptor that stands for the file (standard output), or -1
+};
+//! Two files of a run that are one file.
+struct FileConflict {
+    std::string message;  //!< "<later> ist dieselbe Datei wie die <earlier>"; empty when there is none
+    int32_t item = -1;    //!< card-5 position of the later file's name, else the earlier's, else -1
 };
 //! True for a name that leads out of the working directory: an absolute
 //! name or one with a ".." component.
 bool leaves_working_directory(std::string_view name);
 //! The first two files of the list that are one file while the run writes
-//! one of them, as a message ("<later> ist dieselbe Datei wie die <earlier>");
-//! empty when there are none. Names are compared as files: device and inode
-//! where the file exists, the normalised path otherwise.
-std::string file_conflict(const std::vector<RunFile>& files);
+//! one of them. Names are compared as files: device and inode where the file
+//! exists, the normalised path otherwise.
+FileConflict file_conflict(const std::vector<RunFile>& files);
 //! The tables for other tools a run writes (the energy table only when it
 //! computes heat, the observation table only with observation nodes).
 std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations);

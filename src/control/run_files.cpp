@@ -45,7 +45,7 @@ bool leaves_working_directory(std::string_view name) {
     return false;
 }
 
-std::string file_conflict(const std::vector<RunFile>& files) {
+FileConflict file_conflict(const std::vector<RunFile>& files) {
     std::vector<FileIdentity> ids;
     ids.reserve(files.size());
     for (const RunFile& f : files) ids.push_back(identity_of(f));
@@ -55,7 +55,8 @@ std::string file_conflict(const std::vector<RunFile>& files) {
             if (files[a].fd < 0 && files[a].name.empty()) continue;
             if (files[b].fd < 0 && files[b].name.empty()) continue;
             if ((files[a].written || files[b].written) && ids[a] == ids[b])
-                return described(files[b]) + " ist dieselbe Datei wie die " + described(files[a]);
+                return {described(files[b]) + " ist dieselbe Datei wie die " + described(files[a]),
+                        files[b].item >= 0 ? files[b].item : files[a].item};
         }
     return {};
 }

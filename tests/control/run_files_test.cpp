@@ -108,9 +108,11 @@ TEST(RunFiles, NamesThatLeaveTheRunOrMeetAnotherFileAreRefusedBeforeAnyIsWritten
         const std::set<std::string> before = snapshot();
         const Outcome o = run_here();
         EXPECT_EQ(o.status, kExitInput);
-        EXPECT_NE(o.console.find("\n " + std::string(c.message) + " in Karte 5  \nBitte Datei ueberpruefen!\n"),
+        // The message, the line of the deck it points at, the stop text.
+        EXPECT_NE(o.console.find("\n " + std::string(c.message) + " in Karte 5  \n Datei GRUVAT, Zeile 5,"),
                   std::string::npos)
             << o.console;
+        EXPECT_TRUE(o.console.ends_with("\nBitte Datei ueberpruefen!\n")) << o.console;
         EXPECT_EQ(snapshot(), before);
     }
 }
@@ -127,7 +129,7 @@ TEST(RunFiles, TablesForOtherToolsNeitherReplaceTheDeckNorMeetAResultFile) {
         {"energy.csv", "LISTE", " Tabelle ./energy.csv ist dieselbe Datei wie die Haupteingabedatei energy.csv"
                                 " (Option --csv)\n"},
         {"GRUVAT", "solver.csv", " Tabelle ./solver.csv ist dieselbe Datei wie die Ausgabedatei solver.csv"
-                                 " in Karte 5  \nBitte Datei ueberpruefen!\n"},
+                                 " in Karte 5  \n Datei GRUVAT, Zeile 5, Spalten 36-55: 'solver.csv'\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.deck_name);
