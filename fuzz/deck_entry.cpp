@@ -153,6 +153,10 @@ Finding run_deck() {
 
 }  // namespace
 
+bool writes_confined() {
+    return ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION) >= 1;
+}
+
 void allow_writes_beneath(std::vector<std::string> dirs) {
     const std::lock_guard<std::mutex> lock(dirs_mutex);
     writable_dirs = std::move(dirs);

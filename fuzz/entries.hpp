@@ -37,4 +37,8 @@ Finding deck_input(std::string_view data);
 //! writing where the kernel offers Landlock.
 void allow_writes_beneath(std::vector<std::string> dirs);
 
+//! True where the kernel offers Landlock, so that a run cannot write outside
+//! its scratch directory (and the directories allowed above).
+bool writes_confined();
+
 }  // namespace gruv::fuzz
