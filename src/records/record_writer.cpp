@@ -322,10 +322,12 @@ void e_body(WriterState& st, double v, int32_t w, int32_t d, int32_t e, int32_t 
 }
 
 // 10**n as gfortran forms it in the precision of the item: repeated products.
+// Once the product has overflowed to infinity it stays there, so the loop
+// ends (a G field may ask for up to a million digits).
 template <class T>
 T ten_power(int32_t n) {
     T r = 1;
-    for (int32_t i = 0; i < (n >= 0 ? n : -n); ++i) r *= 10;
+    for (int32_t i = 0; i < (n >= 0 ? n : -n) && !std::isinf(r); ++i) r *= 10;
     return n >= 0 ? r : T(1) / r;
 }
 
