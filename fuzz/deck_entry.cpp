@@ -146,8 +146,19 @@ Finding run_deck() {
     } catch (const std::exception& e) {
         return std::string("internal error: ") + e.what() + "\nconsole:\n" + console.str();
     }
+    const std::string text = console.str();
     if (status != kExitNormal && status != kExitInput && status != kExitAborted && status != kExitWrite)
-        return "exit status " + std::to_string(status) + "\nconsole:\n" + console.str();
+        return "exit status " + std::to_string(status) + "\nconsole:\n" + text;
+    // A run that ends normally closes with its computing time; any other end
+    // says why below the banner (whose last line is a row of '*').
+    const std::size_t last = text.find_last_not_of(" \n");
+    const std::size_t line = text.rfind('\n', last == std::string::npos ? 0 : last);
+    const std::string_view last_line =
+        last == std::string::npos ? std::string_view() : std::string_view(text).substr(line + 1, last - line);
+    if (status == kExitNormal && last_line.find("Gesamtrechenzeit:") == std::string_view::npos)
+        return "exit status 0 without the closing lines\nconsole:\n" + text;
+    if (status != kExitNormal && last_line.find_first_not_of('*') == std::string_view::npos)
+        return "exit status " + std::to_string(status) + " without a message\nconsole:\n" + text;
     return {};
 }
 
