@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "results/results.hpp"
 #include "state/model.hpp"
 
 namespace gruv {
@@ -39,9 +40,11 @@ struct RunLimits {
     int32_t nodes = 0;   //!< a grid of more nodes NX*NY*NZ is refused at card 17
 };
 
-//! What the command line may change: the name of the main input file.
+//! What the command line may change: the name of the main input file and
+//! the result files for other tools.
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
+    ResultPaths results;                //!< result files for other tools (none by default)
     RunLimits limits;                   //!< none from the command line
 };
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
