@@ -185,10 +185,15 @@ Finding deck_input(std::string_view data) {
     // The run gets a thread of its own: its working directory is the scratch
     // directory, and once restricted it cannot write anywhere else (a deck
     // names its result files, and may name any path).
+    // Where the thread cannot have a working directory of its own, it
+    // changes the process's, and the process returns to its own afterwards.
     Finding finding;
+    const int home = ::open(".", O_PATH | O_CLOEXEC);
+    bool shared_dir = false;
     std::thread run([&] {
         static std::once_flag warned;
-        if (::unshare(CLONE_FS) != 0 || ::chdir(dir.c_str()) != 0) {
+        shared_dir = ::unshare(CLONE_FS) != 0;
+        if (::chdir(dir.c_str()) != 0) {
             finding = "cannot enter the scratch directory " + dir.string();
             return;
         }
@@ -201,6 +206,8 @@ Finding deck_input(std::string_view data) {
         finding = run_deck();
     });
     run.join();
+    if (shared_dir && (home < 0 || ::fchdir(home) != 0)) finding = "cannot return from the scratch directory";
+    if (home >= 0) ::close(home);
     empty_dir(dir);
     return finding;
 }
