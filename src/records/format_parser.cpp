@@ -28,10 +28,6 @@ constexpr int64_t kMaxNumber = 1'000'000;
 // (repeat counts multiplied through the groups), so that a format such as
 // "(1000(1000(1000(X))))" cannot keep a transfer busy for hours.
 constexpr double kMaxPassLength = 1e8;
-// Between two data items (or record ends) a transfer carries out at most
-// kMaxIdleSteps other steps. A real format needs a handful;
-// "(999(9999(X))T1F8.2)" would need 20 million per record, which makes a
-// node-by-node deck read for hours.
 
 enum class Tok : uint8_t {
     PosInt,     // unsigned integer > 0
@@ -216,6 +212,10 @@ public:
             if (is_data_edit(prog_->items[i].kind)) prog_->reversion_has_data = true;
         }
         if (pass_length(0, prog_->items.size()) > kMaxPassLength) lx_.fail("repeat counts too large", open.column);
+        // Between two data items (or record ends) a transfer carries out at
+        // most kMaxIdleSteps other steps. A real format needs a handful;
+        // "(999(9999(X))T1F8.2)" would need 20 million per record, which
+        // makes a node-by-node deck read for hours.
         if (longest_idle_run() > static_cast<double>(kMaxIdleSteps)) {
             lx_.fail("repeat counts too large between two data items", open.column);
         }
