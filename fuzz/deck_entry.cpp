@@ -132,9 +132,70 @@ bool restrict_writes(const std::vector<std::string>& dirs) {
     return ok;
 }
 
+// The exact size of a struct of the given members in this order.
+template <class... Members>
+constexpr std::size_t size_of_struct() {
+    std::size_t size = 0;
+    std::size_t align = 1;
+    ((size = (size + alignof(Members) - 1) / alignof(Members) * alignof(Members) + sizeof(Members),
+      align = std::max(align, alignof(Members))),
+     ...);
+    return (size + align - 1) / align * align;
+}
+
+//! A new unit table: the files of the last run closed, the console nowhere.
+void reset_units(Model& m) {
+    std::destroy_at(&m.io);
+    std::construct_at(&m.io);
+}
+
+//! The run state back to that of a new Model, without allocating its node
+//! arrays again (a Model of the fixed bounds holds some 30 MB, and making and
+//! clearing them anew was most of the time of a short run): every group is
+//! copied from a Model that never ran, the unit table is made anew.
+void reset(Model& m) {
+    static const auto fresh = std::make_unique<const Model>();
+    const Model& f = *fresh;
+    m.ndim = f.ndim;
+    m.inf1 = f.inf1;
+    m.inf2 = f.inf2;
+    m.inf3 = f.inf3;
+    m.inf4 = f.inf4;
+    m.inf5 = f.inf5;
+    m.ipro = f.ipro;
+    m.isop = f.isop;
+    m.par1 = f.par1;
+    m.par2 = f.par2;
+    m.par3 = f.par3;
+    m.par4 = f.par4;
+    m.ekal = f.ekal;
+    m.gitt = f.gitt;
+    m.wpot = f.wpot;
+    m.trns = f.trns;
+    m.phys = f.phys;
+    m.temp = f.temp;
+    m.ifld = f.ifld;
+    m.ener = f.ener;
+    m.koef = f.koef;
+    m.iadi = f.iadi;
+    m.incb = f.incb;
+    m.izy1 = f.izy1;
+    m.zyk1 = f.zyk1;
+    m.zyk2 = f.zyk2;
+    m.form = f.form;
+    m.zusd = f.zusd;
+    reset_units(m);
+}
+// A group added to Model changes its size: add it to reset() too.
+static_assert(sizeof(Model) == size_of_struct<NDIM, INF1, INF2, INF3, INF4, INF5, IPRO, ISOP, PAR1, PAR2, PAR3, PAR4,
+                                              EKAL, GITT, WPOT, TRNS, PHYS, TEMP, IFLD, ENER, KOEF, IADI, INCB, IZY1,
+                                              ZYK1, ZYK2, FORM, ZUSD, Io>(),
+              "reset() must copy every group of Model");
+
 //! One run of GRUVAT in the working directory; the console goes nowhere.
 Finding run_deck() {
-    auto model = std::make_unique<Model>();
+    static const auto model = std::make_unique<Model>();
+    reset(*model);
     std::ostringstream console;
     std::istringstream keyboard;
     model->io.console().attach(console, keyboard, false);
@@ -144,8 +205,10 @@ Finding run_deck() {
     try {
         status = GRUV3D(*model, options);
     } catch (const std::exception& e) {
+        reset_units(*model);
         return std::string("internal error: ") + e.what() + "\nconsole:\n" + console.str();
     }
+    reset_units(*model);  // before the console stream ends
     const std::string text = console.str();
     if (status != kExitNormal && status != kExitInput && status != kExitAborted && status != kExitWrite)
         return "exit status " + std::to_string(status) + "\nconsole:\n" + text;
