@@ -38,8 +38,16 @@ constexpr std::string_view kFileMark = "@@@ ";
 std::mutex dirs_mutex;
 std::vector<std::string> writable_dirs;  // besides the scratch directory
 
+const fs::path& scratch_dir();
+
+void remove_scratch_dir() {
+    std::error_code ec;
+    fs::remove_all(scratch_dir(), ec);
+}
+
 //! The scratch directory of this process, made on first use and removed at
-//! its end.
+//! its end (registered once the directory exists, so the removal comes
+//! before the path is destroyed).
 const fs::path& scratch_dir() {
     static const fs::path dir = [] {
         std::string pattern = (fs::temp_directory_path() / "gruv3d-fuzz-XXXXXX").string();
@@ -47,12 +55,9 @@ const fs::path& scratch_dir() {
             std::perror("gruv3d fuzz: mkdtemp");
             std::abort();
         }
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(scratch_dir(), ec);
-        });
         return fs::path(pattern);
     }();
+    [[maybe_unused]] static const int registered = std::atexit(remove_scratch_dir);
     return dir;
 }
 
