@@ -163,8 +163,9 @@ Finding check_program(const FormatProgram& f) {
             return "literal outside the literal text at item " + std::to_string(i);
     }
     if (depth != 0) return "unbalanced groups";
-    if (f.reversion < 0 || f.reversion > size || (f.reversion > 0 && f.items[static_cast<std::size_t>(f.reversion)].kind != EditKind::Open))
-        return "reversion point " + std::to_string(f.reversion);
+    const bool reversion_at_group =
+        f.reversion == 0 || (f.reversion < size && f.items[static_cast<std::size_t>(f.reversion)].kind == EditKind::Open);
+    if (f.reversion < 0 || !reversion_at_group) return "reversion point " + std::to_string(f.reversion);
     return {};
 }
 
