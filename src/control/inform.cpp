@@ -443,7 +443,7 @@ void INFORM(Model& m, const RunOptions& options) {
         stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
     }
     if (options.limits.nodes > 0 && d.NX * d.NY * d.NZ > options.limits.nodes)
-        deck.reject("mehr als " + std::to_string(options.limits.nodes) + " Knoten fuer diesen Lauf nicht erlaubt");
+        deck.reject("mehr als " + std::to_string(options.limits.nodes) + " Knoten fuer diesen Lauf nicht erlaubt", 0);
     for (int n = 1; n <= i4.NBEOB; ++n) {
         const bool i_out = i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX;
         const bool j_out = i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY;
