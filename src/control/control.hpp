@@ -62,11 +62,20 @@ FileConflict file_conflict(const std::vector<RunFile>& files);
 std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations);
 
 // Control cards and main program ------------------------------------------------
+//! Bounds a run can be given by a program that runs many decks in one process
+//! (the fuzzing harness); 0 leaves a quantity as the deck gives it.
+struct RunLimits {
+    int32_t steps = 0;   //!< time steps NZSCHR of card 7 above this are cut to it
+    int32_t sweeps = 0;  //!< solver sweeps ITMAX of card 7 above this are cut to it
+    int32_t nodes = 0;   //!< a grid of more nodes NX*NY*NZ is refused at card 17
+};
+
 //! What the command line may change: the name of the main input file and
 //! the result files for other tools.
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
     ResultPaths results;                //!< result files for other tools (none by default)
+    RunLimits limits;                   //!< none from the command line
 };
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
 void INFORM(Model& m, const RunOptions& options);

@@ -382,6 +382,8 @@ void INFORM(Model& m, const RunOptions& options) {
     deck.card("7  ", i1.NZSCHR, i1.ITMAX, i1.NZINT, i1.KONTRL, i1.IEINGA, i2.NAUSG, step_length, time_unit, p1.ZFAKT,
               p1.EPST, storage_value);
     if (storage_value > 0.0f) p2.SPKONS = storage_value;
+    if (options.limits.steps > 0) i1.NZSCHR = std::min(i1.NZSCHR, options.limits.steps);
+    if (options.limits.sweeps > 0) i1.ITMAX = std::min(i1.ITMAX, options.limits.sweeps);
 
     deck.card("9  ", p1.FLURAB, i2.IMISCH, i3.IENERG, i3.ISTAT, i4.IZTEST, i4.IWARMI, i4.IWARMO, i4.IDSTOP);
 
@@ -506,6 +508,8 @@ void INFORM(Model& m, const RunOptions& options) {
         m.io.console().put_record(location_line(deck.place("17 ", culprit)));
         stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
     }
+    if (options.limits.nodes > 0 && d.NX * d.NY * d.NZ > options.limits.nodes)
+        deck.reject("mehr als " + std::to_string(options.limits.nodes) + " Knoten fuer diesen Lauf nicht erlaubt", 0);
     for (int n = 1; n <= i4.NBEOB; ++n) {
         const bool i_out = i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX;
         const bool j_out = i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY;
