@@ -1,6 +1,7 @@
 // Control cards of the main input file: the units, the banner, cards 1 to
 // 17f, the derived values, the dimension check and the input summary.
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -68,10 +69,10 @@ struct CardDeck {
 };
 
 //! Opens the main input file on unit 5: the name given, then names typed at
-//! the prompt until one opens.
-void open_main_input(Model& m, const RunOptions& options, bool name_given) {
+//! the prompt until one opens. Returns the name that opened.
+std::string open_main_input(Model& m, const RunOptions& options, bool name_given) {
     static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
-    if (m.io.open_input(kMainInput, options.input_file)) return;
+    if (m.io.open_input(kMainInput, options.input_file)) return options.input_file;
     if (name_given) {
         write(m.io.console(), not_found, fixed(options.input_file, 20));
         stop_run(m, kExitInput);
@@ -86,7 +87,7 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
             stop_run(m, kExitInput);
         }
         const std::string name = trim_name(fixed(typed, 20));
-        if (!name.empty() && m.io.open_input(kMainInput, name)) return;
+        if (!name.empty() && m.io.open_input(kMainInput, name)) return name;
     }
 }
 
@@ -242,7 +243,9 @@ void set_material_defaults(Model& m) {
 
 void INFORM(Model& m, const RunOptions& options) {
     HEADER(m, 1);
-    open_main_input(m, options, options.input_file != "GRUVAT");
+    // Files the deck reads are also found next to it (Io::find_input).
+    const std::string deck_name = open_main_input(m, options, options.input_file != "GRUVAT");
+    m.io.set_deck_directory(std::filesystem::path(deck_name).parent_path().string());
     CardDeck deck{m, m.io.input(kMainInput)};
 
     // Card 1: the title, without a format card.
@@ -274,7 +277,7 @@ void INFORM(Model& m, const RunOptions& options) {
         deck.reject("Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = " + std::to_string(i3.NZUSAT) +
                     " - mindestens 1 erforderlich");
     i2.IOUT = 6;
-    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
+    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, m.io.find_input(trim_name(additional_file)))) {
         static const FormatProgram& missing =
             fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
         write(m.io.console(), missing, additional_file);

@@ -124,7 +124,7 @@ void WARMOU(Model& m) {
 
 void WARMIN(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMIN");
-    if (!m.io.open_input(kRestartUnit, kRestartFile)) {
+    if (!m.io.open_input(kRestartUnit, m.io.find_input(kRestartFile))) {
         write_list(m.io.console(), "Datei GRUVWS nicht verhanden - Simulation abgebrochen");
         stop_run(m, kExitInput);
     }

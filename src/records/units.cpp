@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
@@ -182,6 +183,14 @@ void Io::flush_all() {
     for (auto& [n, u] : outputs_) u->flush();
     for (auto& [n, u] : binaries_) u->flush();
     console_.flush();
+}
+
+std::string Io::find_input(const std::string& name) const {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (name.empty() || deck_directory_.empty() || fs::path(name).is_absolute() || fs::exists(name, ec)) return name;
+    const fs::path beside = fs::path(deck_directory_) / name;
+    return fs::exists(beside, ec) ? beside.string() : name;
 }
 
 std::string trim_name(std::string_view name) {

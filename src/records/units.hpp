@@ -118,11 +118,20 @@ public:
     void close(int32_t n);
     void flush_all();
 
+    //! Remembers the directory of the main input file ("" for the working
+    //! directory).
+    void set_deck_directory(std::string directory) { deck_directory_ = std::move(directory); }
+    //! Where a file that the deck reads is found: the name itself when it
+    //! exists in the working directory (or is absolute), else the file of that
+    //! name next to the main input file when there is one, else the name.
+    std::string find_input(const std::string& name) const;
+
 private:
     ConsoleUnit console_;
     std::map<int32_t, std::unique_ptr<TextFileUnit>> outputs_;
     std::map<int32_t, std::unique_ptr<InputUnit>> inputs_;
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
+    std::string deck_directory_;  //!< directory of the main input file
 };
 
 //! A file name as a Fortran CHARACTER variable holds it: trailing blanks are
