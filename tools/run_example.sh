@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Runs gruv3d on a bundled example deck in a fresh scratch directory and says
 # where the listing and the other result files went.
-#   tools/run_example.sh [DECK] [GRUV3D]
+#   tools/run_example.sh [DECK | EXAMPLE_FOLDER] [GRUV3D]
+# The deck is read in place (files it reads are found next to it); everything
+# the run writes lands in scratch/<name>/, never in the source tree.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-deck=${1:-$top/examples/borehole_heat_exchanger.gruv}
+deck=${1:-$top/examples/borehole_heat_exchanger/borehole_heat_exchanger.gruv}
 exe=${2:-$top/build/release/src/gruv3d}
+if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
+  sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
+  exit 0
+fi
+# An example folder stands for the deck of the same name inside it.
+[ -d "$deck" ] && deck=${deck%/}/$(basename "$deck").gruv
 [ -f "$deck" ] || { echo "Beispieldatei $deck nicht gefunden" >&2; exit 1; }
 [ -x "$exe" ] || { echo "Programm $exe nicht gebaut" >&2; exit 1; }
 deck=$(cd "$(dirname "$deck")" && pwd)/$(basename "$deck")
@@ -14,21 +22,13 @@ name=$(basename "$deck" .gruv)
 work=$top/scratch/$name
 rm -rf "$work"
 mkdir -p "$work"
-# The deck becomes GRUVAT; files that belong to it (an additional data file,
-# a restart file) sit beside it as <name>.<file>.
-cp "$deck" "$work/GRUVAT"
-for extra in "$(dirname "$deck")/$name".*; do
-  [ "$extra" = "$deck" ] && continue
-  [ -e "$extra" ] || continue
-  cp "$extra" "$work/${extra##*/$name.}"
-done
 cd "$work"
 set +e
-"$exe" </dev/null
+"$exe" "$deck" </dev/null
 status=$?
 set -e
 # The listing is the file that holds the input summary.
-listing=$(grep -l "Zusammenfassung der Eingangsparameter" -- * 2>/dev/null | grep -v '^GRUVAT$' | head -n 1 || true)
+listing=$(grep -l "Zusammenfassung der Eingangsparameter" -- * 2>/dev/null | head -n 1 || true)
 echo
 echo "Arbeitsverzeichnis: $work"
 if [ -n "$listing" ]; then
