@@ -10,6 +10,7 @@
 #include "input/input.hpp"
 #include "output/output.hpp"
 #include "records/records.hpp"
+#include "results/results.hpp"
 #include "schedule/schedule.hpp"
 #include "state/stop.hpp"
 
@@ -25,6 +26,7 @@ struct LoopState {
     int32_t IZANF = 0;    //!< 0 until the head of the additional data file is read
     int32_t NINTER = 0;   //!< intervals of the run
     int32_t step = 0;     //!< time step in progress, counted from the start of the run
+    ResultFiles* results = nullptr;  //!< result files for other tools
 };
 
 void preset(Model& m) {
@@ -92,17 +94,19 @@ void stop_if_diverged(Model& m, const char* solver, const LoopState& s) {
 void solve_flow(Model& m, const LoopState& s) {
     const bool point = m.par2.OMEGA > 0.0f;
     point ? ITERAH(m) : IADIST(m);
+    s.results->solved(m, Solve::Flow);
     stop_if_diverged(m, point ? "ITERAH" : "IADIST", s);
 }
 
 void solve_heat(Model& m, const LoopState& s) {
     const bool point = m.par1.OMEGT > 0.0f;
     point ? ITERAT(m) : IADITP(m);
+    s.results->solved(m, Solve::Heat);
     stop_if_diverged(m, point ? "ITERAT" : "IADITP", s);
 }
 
 //! The group of calls that makes a printout; WFLUSS gets the steps it covers.
-void printout(Model& m, int32_t steps) {
+void printout(Model& m, const LoopState& s, int32_t steps) {
     if (m.inf4.IMODE <= 1) TMPDRU(m);
     if (m.inf4.IMODE >= 1) PIEDRU(m);
     if (m.inf4.IWARMO == 1) WARMOU(m);
@@ -111,10 +115,18 @@ void printout(Model& m, int32_t steps) {
         ENERGI(m);
         WFLUSS(m, steps);
     }
+    s.results->printout(m);
 }
 
-[[noreturn]] void normal_end(Model& m) {
+//! A record of the observation file, and of the observation table.
+void observe(Model& m, const LoopState& s) {
+    OBSDAT(m);
+    s.results->observation(m);
+}
+
+[[noreturn]] void normal_end(Model& m, const LoopState& s) {
     static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
+    s.results->end(m);
     write(m.io.unit(m.inf2.IOUT), done);
     write(m.io.console(), done);
     ZEITCL(m);
@@ -124,8 +136,8 @@ void printout(Model& m, int32_t steps) {
 [[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
     static const FormatProgram& criterion =
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
-    printout(m, s.NSCHR);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    printout(m, s, s.NSCHR);
+    if (m.inf4.NBEOB > 0) observe(m, s);
     console_and_listing(m, criterion, m.par1.EPST);
     console_and_listing(m, aborted_line());
     ZEITCL(m);
@@ -207,7 +219,7 @@ void time_step(Model& m, LoopState& s) {
     const int32_t IMODE = m.inf4.IMODE;
     const auto& d = m.ndim;
     ++s.step;
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
     account_clock(m, true);
     ++s.NSCHR;
     if (m.inf3.IZUSAT == 1 && s.NZUSCH == m.inf3.NZUSAT) {
@@ -245,9 +257,10 @@ void time_step(Model& m, LoopState& s) {
     }
     if (IMODE == 2) QKOEFH(m);
     ZEITBE(m, 1);
+    s.results->step_done(m, s.step);
     if (m.inf3.ISTAT == 1 && m.inf2.NIT == 1 && p1.FEHLER < p1.EPST) steady_state_end(m, s);
     if (s.NSCHR == m.inf2.NAUSG) {
-        printout(m, m.inf2.NAUSG);
+        printout(m, s, m.inf2.NAUSG);
         s.NSCHR = 0;
     }
 }
@@ -257,8 +270,8 @@ void interval_end(Model& m, LoopState& s) {
     static const FormatProgram& started = fixed_format("(/,T16,' Energieentzug bzw. Energieeingabe gestartet')");
     const int32_t IMODE = m.inf4.IMODE;
     if (m.inf1.NZINT == m.inf1.NZSCHR) {
-        if (m.inf4.NBEOB > 0) OBSDAT(m);
-        normal_end(m);
+        if (m.inf4.NBEOB > 0) observe(m, s);
+        normal_end(m, s);
     }
     s.IONOFF = std::abs(s.IONOFF - 1);
     for (int32_t n = 1; n <= m.inf3.NUMW; ++n) UMWAND(m, n, s.IONOFF);
@@ -268,31 +281,35 @@ void interval_end(Model& m, LoopState& s) {
         if (IMODE == 2) flow_coefficients(m);
         if (IMODE == 0) heat_coefficients(m);
     }
-    if (s.NSCHR != 0) printout(m, s.NSCHR);
+    if (s.NSCHR != 0) printout(m, s, s.NSCHR);
     if (IMODE <= 1) KOPIER(m, 1);
     write(m.io.unit(m.inf2.IOUT), s.IONOFF == 0 ? stopped : started);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
 }
 
-void run(Model& m, const RunOptions& options) {
-    LoopState s;
+void run(Model& m, const RunOptions& options, ResultFiles& results) {
+    LoopState s{.results = &results};
+    results.open(m);
     start_up(m, options, s);
+    results.start(m);
     for (int32_t interval = 1; interval <= s.NINTER; ++interval) {
         for (int32_t n = 1; n <= m.inf1.NZINT; ++n) time_step(m, s);
         interval_end(m, s);
     }
-    normal_end(m);
+    normal_end(m, s);
 }
 
 }  // namespace
 
 int GRUV3D(Model& m, const RunOptions& options) {
     int status = kExitNormal;
+    ResultFiles results(options.results);
     try {
-        run(m, options);
+        run(m, options, results);
     } catch (const RunStopped& stop) {
         status = stop.status;
     }
+    status = results.close(m, status);
     m.io.flush_all();
     return status;
 }

@@ -49,7 +49,7 @@ std::string RunResult::file(std::string_view name) const {
 }
 
 RunResult run_deck(const std::map<std::string, std::string>& files, std::string_view keyboard,
-                   std::string_view input_file) {
+                   std::string_view input_file, const ResultPaths& results) {
     RunResult r;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     r.dir = std::make_unique<ScratchDir>(info != nullptr ? info->name() : "run");
@@ -64,6 +64,7 @@ RunResult run_deck(const std::map<std::string, std::string>& files, std::string_
     r.model->io.console().attach(console, keys, false);
     RunOptions options;
     options.input_file = std::string(input_file);
+    options.results = results;
     r.status = GRUV3D(*r.model, options);
     r.model->io.flush_all();
     r.console = console.str();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "results/results.hpp"
 #include "state/model.hpp"
 
 namespace gruv::test {
@@ -44,9 +45,10 @@ struct RunResult {
 //! Runs GRUV3D in-process in a fresh scratch directory holding the given
 //! files (name -> content; a name such as "lauf/deck.gruv" places the file
 //! in a sub-folder); the keyboard reads from `keyboard`. The main input file
-//! is "GRUVAT" unless input_file names another.
+//! is "GRUVAT" unless input_file names another; results names the result
+//! files for other tools (none by default).
 RunResult run_deck(const std::map<std::string, std::string>& files, std::string_view keyboard = "",
-                   std::string_view input_file = "GRUVAT");
+                   std::string_view input_file = "GRUVAT", const ResultPaths& results = {});
 
 //! Replaces the computing-time figure of every "Gesamtrechenzeit:" line.
 std::string mask_volatile(std::string_view text);
