@@ -3,16 +3,18 @@
 // must appear in it, so that the two cannot drift apart.
 //
 // The messages are found in the sources under src/, not in a list kept here:
-//  - a routine ends the run when it calls stop_run or a routine declared
-//    [[noreturn]], or names an exit status other than kExitNormal;
+//  - a routine ends the run when it calls stop_run or a [[noreturn]]
+//    routine that reaches it, or returns an exit status other than
+//    kExitNormal;
 //  - every text in such a routine counts, and so does every text of the
-//    routines it calls in the statements that lead up to a stop (back to the
-//    first statement that is not a plain call), such as the report of a
-//    failed file or the computing time;
+//    routines called in a stop statement and in the simple statements that
+//    lead up to it (back to the first control statement of its block), such
+//    as the grid size of a dimension conflict or the report of a failed file;
 //  - a text is a string literal, or a quoted piece of a format literal such
 //    as "(' Datei ',A20,' nicht gefunden')", without the blanks around it;
 //    only texts with a blank inside count (single words are card labels,
-//    file names, keywords and routine names).
+//    file names, keywords and routine names), and texts thrown as exceptions
+//    are the program's internal errors, reported as "interner Fehler".
 // A new message therefore fails this test, with its file and line, until
 // the reference quotes it.
 #include <gtest/gtest.h>
@@ -78,11 +80,11 @@ std::vector<Token> tokens_of(const std::string& src) {
         if (c == '"' || (c == 'R' && i + 1 < n && src[i + 1] == '"')) {
             std::string value;
             if (c == 'R') {  // R"delim( ... )delim"
-                const std::size_t open = src.find('(', i + 2);
+                const std::size_t open = std::min(src.find('(', i + 2), n);
                 const std::string close = ")" + src.substr(i + 2, open - i - 2) + "\"";
-                const std::size_t e = src.find(close, open);
-                value = src.substr(open + 1, e - open - 1);
-                i = e + close.size();
+                const std::size_t e = std::min(src.find(close, open), n);
+                value = src.substr(std::min(open + 1, n), e - std::min(open + 1, e));
+                i = std::min(e + close.size(), n);
             } else {
                 for (++i; i < n && src[i] != '"'; ++i) {
                     if (src[i] != '\\') {
@@ -226,17 +228,21 @@ std::vector<std::size_t> stops_in(const Sources& s, const Routine& r) {
         if (is_failure_status(t[i])) {
             std::size_t k = i;  // back to the start of the statement it stands in
             bool returned = false;
-            while (k > r.begin && !is_punct(t[k - 1], ";") && !is_punct(t[k - 1], "{") && !is_punct(t[k - 1], "}"))
-                returned = returned || t[--k].text == "return";
+            while (k > r.begin && !is_punct(t[k - 1], ";") && !is_punct(t[k - 1], "{") && !is_punct(t[k - 1], "}")) {
+                --k;
+                if (t[k].text == "return") returned = true;
+            }
             if (returned) at.push_back(i);
         }
     }
     return at;
 }
 
-//! The routines called by the plain call statements just before the stop at
-//! token i (statements of the form a.b(...); back to the first that is no
-//! such call), when the stop is a statement of its own, not a condition's.
+//! The routines called in the stop statement at token i and in the
+//! statements that lead up to it: back over the simple statements of its
+//! block (calls, assignments, declarations) to the first control statement
+//! or block. Only the stop statement when it is the body of a condition or
+//! loop, whose statements before it run whether or not it stops.
 std::vector<std::string> calls_before(const Routine& r, std::size_t i) {
     const auto& t = *r.tokens;
     std::vector<std::string> names;
@@ -251,22 +257,24 @@ std::vector<std::string> calls_before(const Routine& r, std::size_t i) {
         }
         return k;
     };
+    static const std::set<std::string> control{"if",   "else",  "for",      "while", "do",   "switch", "case",
+                                               "default", "return", "break", "continue", "goto", "try"};
+    static const std::set<std::string> not_calls{"if", "for", "while", "switch", "return", "sizeof", "catch"};
+    const auto calls_in = [&](std::size_t from, std::size_t to) {
+        for (std::size_t p = from; p + 1 < to; ++p)
+            if (t[p].kind == Token::Ident && is_punct(t[p + 1], "(") && not_calls.count(t[p].text) == 0)
+                names.push_back(t[p].text);
+    };
     std::size_t k = statement_start(i);
-    static const std::set<std::string> conditional{"if", "else", "for", "while", "do", "case", "default"};
-    if (conditional.count(t[k].text) != 0) return names;
+    std::size_t stop_end = i;
+    while (stop_end < r.end && !is_punct(t[stop_end], ";")) ++stop_end;
+    calls_in(i + 1, stop_end);
+    if (control.count(t[k].text) != 0) return names;
     while (k > r.begin && is_punct(t[k - 1], ";")) {
         const std::size_t end = k - 1;
         const std::size_t start = statement_start(end);
-        // A plain call: a chain of names joined by '.', "->" or "::", then '('
-        // whose ')' ends the statement.
-        std::size_t p = start;
-        while (p < end && (t[p].kind == Token::Ident || is_punct(t[p], ".") || is_punct(t[p], ":") ||
-                           is_punct(t[p], "-") || is_punct(t[p], ">")))
-            ++p;
-        if (p == start || p >= end || !is_punct(t[p], "(") || closing(t, p) + 1 != end) break;
-        static const std::set<std::string> keywords{"return", "if", "while", "for", "switch", "sizeof", "delete"};
-        if (keywords.count(t[start].text) != 0) break;
-        names.push_back(t[p - 1].text);
+        if (start == end || control.count(t[start].text) != 0) break;
+        calls_in(start, end);
         k = start;
     }
     return names;
@@ -328,6 +336,11 @@ std::set<Message> stop_messages(const Sources& s) {
     for (const Routine* r : reporting) {
         const auto& t = *r->tokens;
         for (std::size_t i = r->begin; i < r->end; ++i) {
+            if (t[i].kind == Token::Ident && t[i].text == "throw") {
+                // An exception of the program's own logic ends as "interner Fehler".
+                while (i < r->end && !is_punct(t[i], ";")) ++i;
+                continue;
+            }
             if (t[i].kind != Token::Text) continue;
             for (std::string& text : texts_of(t[i].text)) found.insert({text, r->file + ":" + std::to_string(t[i].line)});
         }
