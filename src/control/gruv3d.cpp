@@ -10,6 +10,7 @@
 #include "input/input.hpp"
 #include "output/output.hpp"
 #include "records/records.hpp"
+#include "records/units.hpp"
 #include "results/results.hpp"
 #include "schedule/schedule.hpp"
 #include "state/stop.hpp"
@@ -56,11 +57,22 @@ void console_and_listing(Model& m, const FormatProgram& f, const Items&... items
     write(m.io.unit(m.inf2.IOUT), f, items...);
 }
 
-//! A deck whose time loop cannot run: the reason and the abort line on the
-//! console and the listing, then the stop.
+//! The place in the deck of value `item` of card 7, as a line for the
+//! console and the listing.
+void card7_place_line(Model& m, int32_t item) {
+    const std::string line = location_line(m.io.kept_place(value_key("7  ", item)));
+    if (line.empty()) return;
+    m.io.console().put_record(line);
+    m.io.unit(m.inf2.IOUT).put_record(line);
+}
+
+//! A deck whose time loop cannot run: the reason, the place of the value of
+//! card 7 it concerns and the abort line on the console and the listing,
+//! then the stop.
 template <class... Items>
-[[noreturn]] void stop_before_loop(Model& m, const FormatProgram& reason, const Items&... items) {
+[[noreturn]] void stop_before_loop(Model& m, int32_t card7_item, const FormatProgram& reason, const Items&... items) {
     console_and_listing(m, reason, items...);
+    card7_place_line(m, card7_item);
     console_and_listing(m, aborted_line());
     stop_run(m, kExitInput);
 }
@@ -152,7 +164,7 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) {
         static const FormatProgram& no_grid = fixed_format(
             "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
-        stop_before_loop(m, no_grid);
+        stop_before_loop(m, 4, no_grid);  // IEINGA
     }
     const auto& d = m.ndim;
     const int32_t IMODE = m.inf4.IMODE;
@@ -209,15 +221,30 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.NZINT <= 0) {
         static const FormatProgram& no_interval = fixed_format(
             "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
-        stop_before_loop(m, no_interval, m.inf1.NZINT);
+        stop_before_loop(m, 2, no_interval, m.inf1.NZINT);  // NZINT
     }
     s.NINTER = m.inf1.NZSCHR / m.inf1.NZINT;
     if (m.inf1.IEINGA >= 0 && IMODE == 2) flow_coefficients(m);
 }
 
+//! A step whose end would lie at an infinite simulated time (steps grown
+//! without bound) cannot be computed or printed: the run stops before it.
+void stop_if_time_infinite(Model& m, const LoopState& s) {
+    static const FormatProgram& infinite = fixed_format(
+        "(/,T16,' Simulierte Zeit nach Zeitschritt ',I6,' nicht mehr darstellbar',"
+        "' - Zeitschrittfaktor ZFAKT zu gross (Karte 7)')");
+    if (std::isfinite(m.par1.ZEIT + m.par1.DELT)) return;
+    console_and_listing(m, infinite, s.step + 1);
+    card7_place_line(m, 8);  // ZFAKT
+    console_and_listing(m, aborted_line());
+    ZEITCL(m);
+    stop_run(m, kExitAborted);
+}
+
 void time_step(Model& m, LoopState& s) {
     const int32_t IMODE = m.inf4.IMODE;
     const auto& d = m.ndim;
+    stop_if_time_infinite(m, s);
     ++s.step;
     if (m.inf4.NBEOB > 0) observe(m, s);
     account_clock(m, true);
