@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -163,7 +164,7 @@ void check_names_stay_in_working_directory(CardDeck& deck, const Card5Names& nam
 std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, const std::string& main_input,
                                   const Card5Names& names) {
     std::vector<RunFile> files{{"Haupteingabedatei", main_input, false}};
-    if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", names.additional, false, 5});
+    if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5});
     const bool restart = m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1;
     if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1});
     if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3});
@@ -328,7 +329,9 @@ void set_material_defaults(Model& m) {
 
 void INFORM(Model& m, const RunOptions& options) {
     HEADER(m, 1);
+    // Files the deck reads are also found next to it (Io::find_input).
     const std::string main_input = open_main_input(m, options, options.input_file != "GRUVAT");
+    m.io.set_deck_directory(std::filesystem::path(main_input).parent_path().string());
     CardDeck deck{m, m.io.input(kMainInput)};
 
     // Card 1: the title, without a format card.
@@ -364,7 +367,7 @@ void INFORM(Model& m, const RunOptions& options) {
     i2.IOUT = output_file == fixed("TERMINAL", 20) ? 1 : kListing;
     const Card5Names names{trim_name(observation_file), trim_name(output_file), trim_name(additional_file)};
     check_names_stay_in_working_directory(deck, names);
-    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
+    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, m.io.find_input(trim_name(additional_file)))) {
         static const FormatProgram& missing =
             fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
         const std::string name = trim_name(additional_file);

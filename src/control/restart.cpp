@@ -253,7 +253,7 @@ void remove_restart_leftover(Model& m) {
 
 void WARMIN(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMIN");
-    if (!m.io.open_input(kRestartUnit, kRestartFile)) {
+    if (!m.io.open_input(kRestartUnit, m.io.find_input(kRestartFile))) {
         write_list(m.io.console(), is_directory(kRestartFile)
                                        ? "Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen"
                                        : "Datei GRUVWS nicht verhanden - Simulation abgebrochen");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <utility>
@@ -357,6 +358,14 @@ SourcePlace Io::kept_place(const std::string& key) const {
 }
 
 std::string value_key(std::string_view card, int32_t item) { return std::string(card) + ":" + std::to_string(item); }
+
+std::string Io::find_input(const std::string& name) const {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (name.empty() || deck_directory_.empty() || fs::path(name).is_absolute() || fs::exists(name, ec)) return name;
+    const fs::path beside = fs::path(deck_directory_) / name;
+    return fs::exists(beside, ec) ? beside.string() : name;
+}
 
 std::string trim_name(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);

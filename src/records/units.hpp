@@ -271,6 +271,14 @@ public:
     //! The place kept under key; an unknown place when there is none.
     SourcePlace kept_place(const std::string& key) const;
 
+    //! Remembers the directory of the main input file ("" for the working
+    //! directory).
+    void set_deck_directory(std::string directory) { deck_directory_ = std::move(directory); }
+    //! Where a file that the deck reads is found: the name itself when it
+    //! exists in the working directory (or is absolute), else the file of that
+    //! name next to the main input file when there is one, else the name.
+    std::string find_input(const std::string& name) const;
+
 private:
     WriteFailures failures_;  // declared before the units, which record into it
     ConsoleUnit console_;
@@ -279,6 +287,7 @@ private:
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
     bool restart_stale_ = false;  // the last replacement of the restart file failed
     std::map<std::string, SourcePlace> places_;
+    std::string deck_directory_;  //!< directory of the main input file
 };
 
 //! The key of value `item` (0-based) of the card labelled `card` (for cards
