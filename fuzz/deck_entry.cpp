@@ -189,12 +189,13 @@ void reset(Model& m) {
     m.zyk2 = f.zyk2;
     m.form = f.form;
     m.zusd = f.zusd;
+    m.run = f.run;
     reset_units(m);
 }
 // A group added to Model changes its size: add it to reset() too.
 static_assert(sizeof(Model) == size_of_struct<NDIM, INF1, INF2, INF3, INF4, INF5, IPRO, ISOP, PAR1, PAR2, PAR3, PAR4,
                                               EKAL, GITT, WPOT, TRNS, PHYS, TEMP, IFLD, ENER, KOEF, IADI, INCB, IZY1,
-                                              ZYK1, ZYK2, FORM, ZUSD, Io>(),
+                                              ZYK1, ZYK2, FORM, ZUSD, RunDescription, Io>(),
               "reset() must copy every group of Model");
 
 //! One run of GRUVAT in the working directory; the console goes nowhere.
