@@ -16,6 +16,8 @@
 
 namespace gruv {
 
+class DeckCheck;
+
 //! A unit that receives records.
 class OutputUnit : public RecordSink {
 public:
@@ -52,6 +54,14 @@ public:
     void flush() override;
     //! Redirect to other streams (tests); tty selects the terminal behaviour.
     void attach(std::ostream& out, std::istream& in, bool tty);
+    //! The streams the console writes to and reads from, to attach again later.
+    struct Streams {
+        std::ostream* out;
+        std::istream* in;
+        bool tty;
+    };
+    Streams streams() const { return {out_, in_, tty_}; }
+    void attach(const Streams& s) { attach(*s.out, *s.in, s.tty); }
 
 private:
     std::ostream* out_;
@@ -98,6 +108,24 @@ public:
     ReadTrace& trace() { return trace_; }
     const ReadTrace& trace() const { return trace_; }
 
+    //! The unit number the unit is open on (0 when not known).
+    int32_t number() const { return number_; }
+    //! The check this unit is read for (nullptr in a run). A checked unit reads
+    //! on after a field it cannot read, and after a card it cannot read it
+    //! looks for the next format card.
+    DeckCheck* check() const { return check_; }
+    void attach(int32_t number, DeckCheck* check) {
+        number_ = number;
+        check_ = check;
+        trace_.lenient = check != nullptr;
+    }
+    //! Line of the last format card read (0 before the first).
+    int64_t format_line() const { return format_line_; }
+    void set_format_line(int64_t line) { format_line_ = line; }
+    //! A card could not be read: the next format card is to be looked for.
+    bool card_lost() const { return card_lost_; }
+    void set_card_lost(bool lost) { card_lost_ = lost; }
+
 private:
     std::ifstream file_;
     std::istream* in_ = nullptr;
@@ -108,10 +136,17 @@ private:
     std::string unread_;
     FormatCache formats_;
     ReadTrace trace_;
+    int32_t number_ = 0;
+    DeckCheck* check_ = nullptr;
+    int64_t format_line_ = 0;
+    bool card_lost_ = false;
 };
 
 //! True when path names a directory (which cannot be read as a file).
 bool is_directory(const std::string& path);
+//! True when a file could be written under path (an existing writable file,
+//! or a new one in a writable directory); nothing is created.
+bool could_create(const std::string& path);
 
 //! The unit table of a run.
 class Io {
@@ -142,6 +177,12 @@ public:
     void close(int32_t n);
     void flush_all();
 
+    //! Makes this unit table one of a deck check: the input units opened
+    //! afterwards are read for `check`, nothing is to be written.
+    void begin_check(DeckCheck* check) { check_ = check; }
+    //! The check of the deck (nullptr in a run).
+    DeckCheck* check() const { return check_; }
+
     //! Keeps the place of a deck value that a check after the reading of its
     //! card names; key as value_key gives it.
     void keep_place(const std::string& key, SourcePlace place);
@@ -154,6 +195,7 @@ private:
     std::map<int32_t, std::unique_ptr<InputUnit>> inputs_;
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
     std::map<std::string, SourcePlace> places_;
+    DeckCheck* check_ = nullptr;
 };
 
 //! The key of value `item` (0-based) of the card labelled `card` (for cards
