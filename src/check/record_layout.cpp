@@ -63,7 +63,10 @@ void judge_record_layout(Findings& findings, InputUnit& in, std::span<const InIt
         // the layout of that card is not the data's.
         if (failed && format_in(in, record) != nullptr) continue;
         int32_t end = 0;  // the end of the columns the format reads
-        for (std::size_t k = first; k < n; ++k) {
+        // After a comma the fields of the record are shifted: what they show
+        // then is the comma's doing, and only the comma is reported.
+        bool shifted = false;
+        for (std::size_t k = first; k < n && !shifted; ++k) {
             const ReadTrace::Field& f = t.fields[k];
             end = std::max(end, f.start + f.width);
             if (f.item < 0 || items[static_cast<std::size_t>(f.item)].type == InItem::Type::Chars) continue;
@@ -71,7 +74,10 @@ void judge_record_layout(Findings& findings, InputUnit& in, std::span<const InIt
                 continue;
             const std::string_view w = window(record, f);
             const std::size_t comma = w.find(',');
-            if (comma != std::string_view::npos) findings.warning({list_message(kComma), columns(in, f, f)});
+            if (comma != std::string_view::npos) {
+                findings.warning({list_message(kComma), columns(in, f, f)});
+                shifted = true;
+            }
             if (trimmed(w.substr(0, comma)).find(' ') != std::string_view::npos)
                 findings.warning({list_message(kBlanks), columns(in, f, f)});
             // Digits on both sides of the boundary to the next field: one
@@ -89,7 +95,7 @@ void judge_record_layout(Findings& findings, InputUnit& in, std::span<const InIt
                 findings.warning({list_message(kAcross), columns(in, f, g)});
         }
         const auto from = static_cast<std::size_t>(end);
-        if (from < record.size() && !trimmed(std::string_view(record).substr(from)).empty())
+        if (!shifted && from < record.size() && !trimmed(std::string_view(record).substr(from)).empty())
             findings.warning({list_message(kUnread), columns_place(in, r, end + 1, static_cast<int32_t>(record.size()))});
     }
 }
