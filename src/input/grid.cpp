@@ -19,9 +19,16 @@ namespace gruv {
 namespace input_cards {
 
 namespace {
-constexpr std::string_view kEndText = " unerwartet Ende der Eingabedatei erreicht in Karte ";
-constexpr std::string_view kStructureText = " fehlerhafte Datenstruktur in Karte ";
-constexpr std::string_view kNotFiniteText = " nicht endlicher Zahlenwert in Karte ";
+//! The text of a card that could not be read, before its label.
+std::string_view card_failure_text(CardOutcome outcome) {
+    switch (outcome) {
+        case CardOutcome::EndOfFile: return " unerwartet Ende der Eingabedatei erreicht in Karte ";
+        case CardOutcome::BadData: return " fehlerhafte Datenstruktur in Karte ";
+        case CardOutcome::NotFinite: return " nicht endlicher Zahlenwert in Karte ";
+        case CardOutcome::Read: break;
+    }
+    return {};
+}
 
 std::vector<std::string> card_message(std::string_view text, std::string_view label) {
     static const FormatProgram& f = fixed_format("(A,A3)");
@@ -35,25 +42,23 @@ std::vector<std::string> card_message(std::string_view text, std::string_view la
 }  // namespace
 
 void unexpected_end(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, kEndText, label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::EndOfFile), label, place);
 }
 
 void bad_structure(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, kStructureText, label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::BadData), label, place);
 }
 
 void not_finite(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, kNotFiniteText, label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::NotFinite), label, place);
 }
 
 void check_card(Model& m, CardOutcome outcome, std::string_view label, std::string_view context) {
     if (outcome == CardOutcome::Read) return;
     const InputUnit& in = m.io.input(kMainInput);
     // A check collects the failure and reads on, up to the end of the file.
-    const std::string_view text = outcome == CardOutcome::EndOfFile ? kEndText
-                                  : outcome == CardOutcome::BadData ? kStructureText
-                                                                    : kNotFiniteText;
-    if (collect_failures(in, card_message(text, label), [&](int32_t) { return std::string(context); })) {
+    const auto in_context = [&](int32_t) { return std::string(context); };
+    if (collect_failures(in, card_message(card_failure_text(outcome), label), in_context)) {
         if (outcome == CardOutcome::EndOfFile) stop_run(m, kExitInput);
         return;
     }

@@ -60,10 +60,8 @@ void write_entry_finding(Model& m, std::span<const EntryPlace> places, int32_t o
     write_finding(m.io.console(), finding);
 }
 
-//! The error count of CHECKU and of the node check, then the stop. A check
-//! counts the entries itself and reads on.
-void stop_for_entries(Model& m, int32_t MODE, int32_t errors) {
-    if (m.io.check() != nullptr) return;
+//! The error count of CHECKU and of the node check, then the stop.
+[[noreturn]] void stop_for_entries(Model& m, int32_t MODE, int32_t errors) {
     static const FormatProgram& main_file = fixed_format("(T16,I4,' Fehler in der Haupteingabedatei')");
     static const FormatProgram& additional = fixed_format("(T16,I4,' Fehler in der Zusatzeingabedatei')");
     write_listing_and_console(m, MODE == 1 ? main_file : additional, errors);
@@ -150,7 +148,7 @@ void CHECKU(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
         write_entry_finding(m, places, n - first, &EntryPlace::keyword, unknown, n, word_view(w));
         ++errors;
     }
-    if (errors > 0) stop_for_entries(m, MODE, errors);
+    if (errors > 0 && m.io.check() == nullptr) stop_for_entries(m, MODE, errors);  // a check reads on
 }
 
 void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
@@ -190,7 +188,7 @@ void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> place
         // A check reads on without the entry: it cannot be applied.
         if (m.io.check() != nullptr) m.zyk2.SWORT(n) = Word4{' ', ' ', ' ', ' '};
     }
-    if (errors > 0) stop_for_entries(m, MODE, errors);
+    if (errors > 0 && m.io.check() == nullptr) stop_for_entries(m, MODE, errors);  // a check reads on
 }
 
 void KURZIN(Model& m) {
