@@ -27,10 +27,13 @@ struct FileIdentity {
 FileIdentity identity_of(const RunFile& f) {
     struct stat st {};
     if ((f.fd >= 0 ? ::fstat(f.fd, &st) : ::stat(f.name.c_str(), &st)) == 0) return {true, st.st_dev, st.st_ino, {}};
-    // weakly_canonical resolves the links and dots of the part that exists.
+    // weakly_canonical resolves the links and dots of the part that exists;
+    // made absolute first, since of a bare name nothing exists and it would
+    // stay relative ("x" and "./x" would differ).
     std::error_code ec;
-    std::filesystem::path p = std::filesystem::weakly_canonical(f.name, ec);
-    if (ec) p = std::filesystem::absolute(f.name, ec).lexically_normal();
+    const std::filesystem::path absolute = std::filesystem::absolute(f.name, ec);
+    std::filesystem::path p = std::filesystem::weakly_canonical(absolute, ec);
+    if (ec) p = absolute.lexically_normal();
     return {false, 0, 0, p.string()};
 }
 

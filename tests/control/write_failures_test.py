@@ -37,13 +37,14 @@ class Run:
 
     def __init__(self, example, edit=None):
         self.dir = tempfile.mkdtemp(prefix="gruv3d-write-")
-        deck = read(os.path.join(EXAMPLES, example + ".gruv"))
+        folder = os.path.join(EXAMPLES, example)
+        deck = read(os.path.join(folder, example + ".gruv"))
         if edit:
             deck = edit(deck)
         write(self.path("GRUVAT"), deck)
-        for name in os.listdir(EXAMPLES):
-            if name.startswith(example + ".") and name != example + ".gruv":
-                shutil.copy(os.path.join(EXAMPLES, name), self.path(name[len(example) + 1:]))
+        for name in os.listdir(folder):
+            if name != example + ".gruv":
+                shutil.copy(os.path.join(folder, name), self.path(name))
 
     def path(self, name):
         return os.path.join(self.dir, name)

@@ -15,7 +15,8 @@ foreach(f IN LISTS examples)
   string(REPLACE "examples/" "share/gruv3d/examples/" f ${f})
   list(APPEND wanted ${f})
 endforeach()
-list(APPEND wanted bin/gruv3d share/gruv3d/docs/deck-reference.md share/gruv3d/docs/README.md)
+list(APPEND wanted bin/gruv3d bin/gruv3d-plot bin/gruv3d-study lib/gruv3d/study/cli.py
+  share/gruv3d/docs/deck-reference.md share/gruv3d/docs/README.md)
 foreach(f IN LISTS wanted)
   if(NOT EXISTS ${prefix}/${f})
     list(APPEND missing ${f})
@@ -32,3 +33,12 @@ execute_process(COMMAND ${prefix}/bin/gruv3d ${prefix}/share/gruv3d/examples/res
 if(NOT status EQUAL 0 OR NOT EXISTS ${run}/kette2.lst OR NOT EXISTS ${run}/GRUVWS)
   message(FATAL_ERROR "the installed example did not run in place (status ${status}):\n${out}\n${err}")
 endif()
+
+# The installed companion commands find their code and answer --help.
+foreach(tool gruv3d-plot gruv3d-study)
+  execute_process(COMMAND ${prefix}/bin/${tool} --help
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT out MATCHES "(usage|Aufruf): ${tool}")
+    message(FATAL_ERROR "installed ${tool} --help failed (status ${status}):\n${out}\n${err}")
+  endif()
+endforeach()
