@@ -189,7 +189,8 @@ void judge_peclet(Findings& out, const Model& m) {
     // Central differences oscillate above 2; the other schemes turn to upwinding.
     if (m.inf1.ISCHEM != 1) return;
     char number[32];
-    const auto end = std::to_chars(number, number + sizeof number, static_cast<double>(r.P), std::chars_format::fixed, 3);
+    const auto end =
+        std::to_chars(number, number + sizeof number, static_cast<double>(r.P), std::chars_format::fixed, 3);
     out.warning({list_message("Gitter-Peclet-Zahl " + std::string(number, end.ptr) + " an Knoten (" +
                               std::to_string(r.I) + "," + std::to_string(r.J) + "," + std::to_string(r.K) +
                               ") groesser 2 - zentrale Differenzen (ISCHEM = 1) lassen die Temperaturen schwingen"),

@@ -18,7 +18,8 @@ constexpr std::string_view kComma =
     "Komma im Zahlenfeld - das Feld endet am Komma, die folgenden Felder verschieben sich";
 constexpr std::string_view kAcross = "Ziffern laufen ueber die Feldgrenze - Wert um eine Spalte verschoben?";
 constexpr std::string_view kBlanks = "Leerzeichen zwischen den Ziffern einer Zahl - Fortran liest '1 0' als 10";
-constexpr std::string_view kUnread = "Formatkarte passt nicht zu den Daten: Text hinter dem letzten Feld wird nicht gelesen";
+constexpr std::string_view kUnread =
+    "Formatkarte passt nicht zu den Daten: Text hinter dem letzten Feld wird nicht gelesen";
 
 bool digit_like(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
@@ -86,7 +87,8 @@ void judge_record_layout(Findings& findings, InputUnit& in, std::span<const InIt
             const ReadTrace::Field& g = t.fields[k + 1];
             if (g.item < 0 || items[static_cast<std::size_t>(g.item)].type == InItem::Type::Chars) continue;
             const auto boundary = static_cast<std::size_t>(f.start + f.width);
-            if (g.start != f.start + f.width || boundary >= record.size() || w.size() != static_cast<std::size_t>(f.width))
+            if (g.start != f.start + f.width || boundary >= record.size() ||
+                w.size() != static_cast<std::size_t>(f.width))
                 continue;
             const std::string_view v = window(record, g);
             const bool full = w.find(' ') == std::string_view::npos && v.find(' ') == std::string_view::npos &&
@@ -96,7 +98,8 @@ void judge_record_layout(Findings& findings, InputUnit& in, std::span<const InIt
         }
         const auto from = static_cast<std::size_t>(end);
         if (!shifted && from < record.size() && !trimmed(std::string_view(record).substr(from)).empty())
-            findings.warning({list_message(kUnread), columns_place(in, r, end + 1, static_cast<int32_t>(record.size()))});
+            findings.warning(
+                {list_message(kUnread), columns_place(in, r, end + 1, static_cast<int32_t>(record.size()))});
     }
 }
 

@@ -241,17 +241,18 @@ void KURZIN(Model& m) {
                 for (const auto& [quantity, value] : values)
                     checking->values_read(quantity, in, item++, 0, value, layer);
             };
+            const auto of = [](auto& value) { return gruv::in(value); };  // the list item of a value
             const InItem none{};
             if (IMODE == 0) {
-                judge({{"TEMP", gruv::in(temp)}, {"CPGE", gruv::in(cp)}, {"RHOG", gruv::in(rho)}, {"WLKG", gruv::in(wlk)}, {"PHIG", gruv::in(phig)},
-                       {"PHIN", gruv::in(phin)}, {"SAETT", gruv::in(sat)}});
+                judge({{"TEMP", of(temp)}, {"CPGE", of(cp)}, {"RHOG", of(rho)}, {"WLKG", of(wlk)}, {"PHIG", of(phig)},
+                       {"PHIN", of(phin)}, {"SAETT", of(sat)}});
             } else if (IMODE == 1) {
-                judge({{"TEMP", gruv::in(temp)}, {"CPGE", gruv::in(cp)}, {"RHOG", gruv::in(rho)}, {"WLKG", gruv::in(wlk)}, {"PHIG", gruv::in(phig)},
-                       {"PHIN", gruv::in(phin)}, {"", none}, {"", none}, {"SPEI", gruv::in(spei)}, {"", none}, {"TRSX", gruv::in(trsx)},
-                       {"TRSY", gruv::in(trsy)}, {"TRSZ", gruv::in(trsz)}, {"SAETT", gruv::in(sat)}});
+                judge({{"TEMP", of(temp)}, {"CPGE", of(cp)}, {"RHOG", of(rho)}, {"WLKG", of(wlk)}, {"PHIG", of(phig)},
+                       {"PHIN", of(phin)}, {"", none}, {"", none}, {"SPEI", of(spei)}, {"", none}, {"TRSX", of(trsx)},
+                       {"TRSY", of(trsy)}, {"TRSZ", of(trsz)}, {"SAETT", of(sat)}});
             } else {
-                judge({{"", none}, {"TRSX", gruv::in(trsx)}, {"TRSY", gruv::in(trsy)}, {"TRSZ", gruv::in(trsz)}, {"", none},
-                       {"SPEI", gruv::in(spei)}, {"PHIN", gruv::in(phin)}});
+                judge({{"", none}, {"TRSX", of(trsx)}, {"TRSY", of(trsy)}, {"TRSZ", of(trsz)}, {"", none},
+                       {"SPEI", of(spei)}, {"PHIN", of(phin)}});
             }
         }
 

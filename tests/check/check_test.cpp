@@ -278,7 +278,8 @@ TEST(DeckCheck, EveryFindingClassWithItsPlace) {
          {{"GRUVAT", deck([](ControlCards&, ShortInput& s) {
                s.entries = {{"TEMX", 1.0, 1, 1, 1, 0}, {"SOUC", 1.0, 4, 1, 1, 0}, {"TEMP", 1.0, 1, 1, 1, 0}};
            })}},
-         {{E, "1. Schluesselwort: TEMX unbekannt!", 29, 1, 4}, {E, "2. Schluesselwort: SOUC Knoten (     4,     1,     1) ausserhalb des Gitters!", 30, 20, 39}}},
+         {{E, "1. Schluesselwort: TEMX unbekannt!", 29, 1, 4},
+          {E, "2. Schluesselwort: SOUC Knoten (     4,     1,     1) ausserhalb des Gitters!", 30, 20, 39}}},
         {"no ENDE", {{"GRUVAT", base.substr(0, base.find("ENDE"))}},
          {{E, "fehlende ENDE - Anweisung in Karte 29", 28}}},
         {"dimensions", {{"GRUVAT", deck([](ControlCards& cc, ShortInput&) { cc.NX = 101; })}},
