@@ -44,11 +44,13 @@ struct RunFile {
     bool written = false;  //!< the run creates or overwrites it
     int32_t item = -1;     //!< position of the name among the values of card 5, or -1
     int fd = -1;           //!< an open descriptor that stands for the file (standard output), or -1
+    std::string option;    //!< the command-line option that named it ("--csv"), or empty
 };
 //! Two files of a run that are one file.
 struct FileConflict {
     std::string message;  //!< "<later> ist dieselbe Datei wie die <earlier>"; empty when there is none
     int32_t item = -1;    //!< card-5 position of the later file's name, else the earlier's, else -1
+    std::string option;   //!< the option that named the later file, else the earlier, else empty
 };
 //! True for a name that leads out of the working directory: an absolute
 //! name or one with a ".." component.
@@ -57,9 +59,11 @@ bool leaves_working_directory(std::string_view name);
 //! one of them. Names are compared as files: device and inode where the file
 //! exists, the normalised path otherwise.
 FileConflict file_conflict(const std::vector<RunFile>& files);
-//! The tables for other tools a run writes (the energy table only when it
-//! computes heat, the observation table only with observation nodes).
-std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations);
+//! The result files for other tools a run writes under fixed names: the
+//! NetCDF file, the ParaView collection and property grid, the tables (the
+//! energy table only when it computes heat, the observation table only with
+//! observation nodes).
+std::vector<RunFile> result_files(const ResultPaths& paths, bool heat, bool observations);
 
 // Control cards and main program ------------------------------------------------
 //! Bounds a run can be given by a program that runs many decks in one process

@@ -418,12 +418,12 @@ int finish_run(Model& m, int status) {
 
 void run(Model& m, const RunOptions& options, ResultFiles& results) {
     LoopState s{.results = &results};
-    // The tables are set up before the deck is read: they must not take the
-    // place of the deck itself.
+    // The result files for other tools are set up before the deck is read:
+    // they must not take the place of the deck itself.
     std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false}};
-    for (RunFile& f : table_files(options.results, true, true)) files.push_back(f);
+    for (RunFile& f : result_files(options.results, true, true)) files.push_back(f);
     if (const FileConflict c = file_conflict(files); !c.message.empty()) {
-        write_list(m.io.console(), c.message + " (Option --csv)");
+        write_list(m.io.console(), c.message + " (Option " + c.option + ")");
         stop_run(m, kExitInput);
     }
     results.open(m);

@@ -194,7 +194,7 @@ std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, con
     isolines(m.inf4.IMODE >= 1, "PIEZYZ", "PIEZXZ", "PIEZXY");
     // A scratch file of a killed run under this name is removed at start.
     if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true});
-    for (RunFile& f : table_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
+    for (RunFile& f : result_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
     // Standard output redirected into a file of the run would mix with it.
     struct stat st {};
     if (m.io.console_on_standard_output() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode))

@@ -59,18 +59,27 @@ FileConflict file_conflict(const std::vector<RunFile>& files) {
             if (files[b].fd < 0 && files[b].name.empty()) continue;
             if ((files[a].written || files[b].written) && ids[a] == ids[b])
                 return {described(files[b]) + " ist dieselbe Datei wie die " + described(files[a]),
-                        files[b].item >= 0 ? files[b].item : files[a].item};
+                        files[b].item >= 0 ? files[b].item : files[a].item,
+                        files[b].option.empty() ? files[a].option : files[b].option};
         }
     return {};
 }
 
-std::vector<RunFile> table_files(const ResultPaths& paths, bool heat, bool observations) {
-    if (paths.csv_dir.empty()) return {};
-    // The names the CSV tables take in their folder.
-    const std::filesystem::path dir(paths.csv_dir);
-    std::vector<RunFile> files{{"Tabelle", (dir / "solver.csv").string(), true}};
-    if (heat) files.push_back({"Tabelle", (dir / "energy.csv").string(), true});
-    if (observations) files.push_back({"Tabelle", (dir / "observations.csv").string(), true});
+std::vector<RunFile> result_files(const ResultPaths& paths, bool heat, bool observations) {
+    std::vector<RunFile> files;
+    if (!paths.netcdf_file.empty()) files.push_back({"NetCDF-Datei", paths.netcdf_file, true, -1, -1, "--netcdf"});
+    if (!paths.vtk_dir.empty()) {
+        const std::filesystem::path dir(paths.vtk_dir);
+        for (const char* name : {"results.pvd", "results.pvd.neu", "properties.vtr"})
+            files.push_back({"ParaView-Datei", (dir / name).string(), true, -1, -1, "--vtk"});
+    }
+    if (!paths.csv_dir.empty()) {
+        // The names the CSV tables take in their folder.
+        const std::filesystem::path dir(paths.csv_dir);
+        files.push_back({"Tabelle", (dir / "solver.csv").string(), true, -1, -1, "--csv"});
+        if (heat) files.push_back({"Tabelle", (dir / "energy.csv").string(), true, -1, -1, "--csv"});
+        if (observations) files.push_back({"Tabelle", (dir / "observations.csv").string(), true, -1, -1, "--csv"});
+    }
     return files;
 }
 
