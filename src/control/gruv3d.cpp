@@ -420,7 +420,7 @@ void run(Model& m, const RunOptions& options, ResultFiles& results) {
     LoopState s{.results = &results};
     // The result files for other tools are set up before the deck is read:
     // they must not take the place of the deck itself.
-    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false}};
+    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false, -1, -1, {}}};
     for (RunFile& f : result_files(options.results, true, true)) files.push_back(f);
     if (const FileConflict c = file_conflict(files); !c.message.empty()) {
         write_list(m.io.console(), c.message + " (Option " + c.option + ")");

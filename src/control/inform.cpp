@@ -177,28 +177,29 @@ void check_names_stay_in_working_directory(CardDeck& deck, const Card5Names& nam
 //! selected for the computation mode.
 std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, const std::string& main_input,
                                   const Card5Names& names) {
-    std::vector<RunFile> files{{"Haupteingabedatei", main_input, false}};
-    if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5});
+    std::vector<RunFile> files{{"Haupteingabedatei", main_input, false, -1, -1, {}}};
+    if (m.inf3.IZUSAT == 1)
+        files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5, -1, {}});
     const bool restart = m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1;
-    if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1});
-    if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3});
-    if (m.inf2.IOUT == kListing) files.push_back({"Ausgabedatei", names.listing, true, 4});
+    if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1, -1, -1, {}});
+    if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3, -1, {}});
+    if (m.inf2.IOUT == kListing) files.push_back({"Ausgabedatei", names.listing, true, 4, -1, {}});
     const auto& s = m.isop;
     const auto isolines = [&](bool on, const char* yz, const char* xz, const char* xy) {
         if (!on) return;
-        if (s.ISOYZ == 1) files.push_back({"Isoliniendatei", yz, true});
-        if (s.ISOXZ == 1) files.push_back({"Isoliniendatei", xz, true});
-        if (s.ISOXY == 1) files.push_back({"Isoliniendatei", xy, true});
+        if (s.ISOYZ == 1) files.push_back({"Isoliniendatei", yz, true, -1, -1, {}});
+        if (s.ISOXZ == 1) files.push_back({"Isoliniendatei", xz, true, -1, -1, {}});
+        if (s.ISOXY == 1) files.push_back({"Isoliniendatei", xy, true, -1, -1, {}});
     };
     isolines(m.inf4.IMODE <= 1, "TEMPYZ", "TEMPXZ", "TEMPXY");
     isolines(m.inf4.IMODE >= 1, "PIEZYZ", "PIEZXZ", "PIEZXY");
     // A scratch file of a killed run under this name is removed at start.
-    if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true});
+    if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true, -1, -1, {}});
     for (RunFile& f : result_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
     // Standard output redirected into a file of the run would mix with it.
     struct stat st {};
     if (m.io.console_on_standard_output() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode))
-        files.push_back({"Standardausgabe", "", true, -1, STDOUT_FILENO});
+        files.push_back({"Standardausgabe", "", true, -1, STDOUT_FILENO, {}});
     return files;
 }
 
