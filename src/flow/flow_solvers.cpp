@@ -12,6 +12,7 @@
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
 #include "flow/line_solver.hpp"
+#include "flow/point_sweeps.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -87,7 +88,19 @@ struct FlowEquation {
 
 // ----------------------------------------------------------- point iteration
 
-//! The state one point sweep works on.
+//! The state one point sweep works on, and its node update.
+//!
+//! Every node update is one link of a chain: the next node reads the new head
+//! of this one. The update keeps that chain short without changing a bit: the
+//! new head comes to the next node in a register (point_row), the neighbour
+//! sum starts with its first term instead of 0 + first term, and with Unit
+//! (ALFA = 1 and every head of the previous time step finite) the neighbours
+//! enter with their heads alone. Starting from the first term changes only
+//! the sign of a sum of zeros (0 + x differs from x only for x = -0); adding
+//! RSEI + 0 instead of RSEI removes that difference again (a sum of -0 plus
+//! RSEI = -0 would stay -0), and RSEI + 0 is RSEI for every other value.
+//! 1*H is H, and 0*WPOTA is a zero, whose sign the sum cannot see either.
+template <bool Unit, bool HasY, bool HasZ>
 struct PointSweep : FlowEquation {
     const float* HA;
     const int32_t* JFLG;
@@ -95,87 +108,95 @@ struct PointSweep : FlowEquation {
     float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
     float OM;     // relaxation factor
     float F;      // largest head change of the sweep
+    const LayerTops& tops;
+    int32_t J = 0, K = 0;  // row in progress
+    float Zo = 0.0f;       // top of its cells
 
-    PointSweep(Model& model, float om)
+    PointSweep(Model& model, float om, const LayerTops& layer_tops)
         : FlowEquation(model),
           HA(model.wpot.WPOTA.data()),
           JFLG(model.ifld.JFLG.data()),
           ALFA(model.par2.ALFA),
           ALFA1(1.0f - model.par2.ALFA),
           OM(om),
-          F(0.0f) {}
+          F(0.0f),
+          tops(layer_tops) {}
 
-    //! WICHHY at offset q.
-    float weighted(Offset q) const { return ALFA * H[q] + ALFA1 * HA[q]; }
+    void start_row(int32_t j, int32_t k) {
+        J = j;
+        K = k;
+        Zo = tops.Zo[k];
+    }
 
-    //! One node update. Interior nodes have every neighbour of the directions
-    //! present in the grid and take no bounds test.
-    template <bool Interior, bool HasY, bool HasZ>
-    void node(int32_t I, int32_t J, int32_t K, float Zo) {
-        const Offset o = NodeArray<float>::offset(I, J, K);
-        if (JFLG[o] == 2) return;  // constant head
-        float sum = 0.0f;
-        if (Interior || I > 1) sum = sum + weighted(o - 1) * KOXM[o];
-        if (Interior || I < NX) sum = sum + weighted(o + 1) * KOXP[o];
+    //! WICHHY of the neighbour at offset q whose current head is h.
+    float weighted(float h, Offset q) const {
+        if constexpr (Unit) {
+            return h;
+        } else {
+            return ALFA * h + ALFA1 * HA[q];
+        }
+    }
+
+    //! One node update (see point_row); returns the head the node leaves.
+    template <bool XM, bool XP>
+    [[gnu::always_inline]] float update(Offset o, int32_t I, RowNeighbours r, float hxm, float hxp) {
+        if (JFLG[o] == 2) return H[o];  // constant head
+        float sum = -0.0f;              // -0 + x is x: the compiler drops it
+        if constexpr (XM) sum = sum + weighted(hxm, o - 1) * KOXM[o];
+        if constexpr (XP) sum = sum + weighted(hxp, o + 1) * KOXP[o];
         if constexpr (HasY) {
-            if (Interior || J > 1) sum = sum + weighted(o - kStrideJ) * KOYM[o];
-            if (Interior || J < NY) sum = sum + weighted(o + kStrideJ) * KOYP[o];
+            if (r.ym) sum = sum + weighted(H[o - kStrideJ], o - kStrideJ) * KOYM[o];
+            if (r.yp) sum = sum + weighted(H[o + kStrideJ], o + kStrideJ) * KOYP[o];
         }
         if constexpr (HasZ) {
-            if (Interior || K > 1) sum = sum + weighted(o - kStrideK) * KOZM[o];
-            if (Interior || K < NZ) sum = sum + weighted(o + kStrideK) * KOZP[o];
+            if (r.zm) sum = sum + weighted(H[o - kStrideK], o - kStrideK) * KOZM[o];
+            if (r.zp) sum = sum + weighted(H[o + kStrideK], o + kStrideK) * KOZP[o];
         }
         const float Hold = H[o];
         // A node without any conductance and without storage has no equation
         // of its own: it keeps its head, as the line solver keeps a node with
         // a zero pivot.
-        const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + RSEI[o]) / KDIA[o] - Hold) * OM + Hold;
+        const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + (RSEI[o] + 0.0f)) / KDIA[o] - Hold) * OM + Hold;
         H[o] = Hnew;
         if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
         if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
         raise_error(F, std::fabs(Hold - Hnew));
-    }
-
-    template <bool HasY, bool HasZ>
-    void row(int32_t J, int32_t K, LoopOrder columns, float Zo) {
-        const bool row_interior = (!HasY || (J > 1 && J < NY)) && (!HasZ || (K > 1 && K < NZ));
-        int32_t I = columns.first;
-        if (!row_interior || NX < 3) {
-            for (int32_t n = 0; n < columns.count; ++n, I += columns.step) node<false, HasY, HasZ>(I, J, K, Zo);
-            return;
-        }
-        // The row runs from one end of the grid to the other: its first and
-        // last nodes lie on the X boundary, all others inside.
-        node<false, HasY, HasZ>(I, J, K, Zo);
-        I += columns.step;
-        for (int32_t n = 2; n < columns.count; ++n, I += columns.step) node<true, HasY, HasZ>(I, J, K, Zo);
-        node<false, HasY, HasZ>(I, J, K, Zo);
-    }
-
-    template <bool HasY, bool HasZ>
-    void sweep(int32_t L, int32_t M, const LayerTops& tops) {
-        const LoopOrder layers = loop_order(L, NZ, M);
-        int32_t K = layers.first;
-        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-            const LoopOrder rows = loop_order(NZ == 1 ? L : K, NY, M);
-            const float Zo = tops.Zo[K];
-            int32_t J = rows.first;
-            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step)
-                row<HasY, HasZ>(J, K, loop_order(J, NX, M), Zo);
-        }
+        return Hnew;
     }
 };
 
+//! True when the neighbours of a point sweep enter with their heads alone
+//! (PointSweep, Unit): ALFA = 1 and every head of the previous time step
+//! finite, which no sweep of a solve changes.
+bool unit_weighting(const Model& m) {
+    if (m.par2.ALFA != 1.0f) return false;
+    const auto& d = m.ndim;
+    for (int32_t K = 1; K <= d.NZ; ++K)
+        for (int32_t J = 1; J <= d.NY; ++J) {
+            const float* HA = m.wpot.WPOTA.row(J, K);
+            for (int32_t I = 0; I < d.NX; ++I)
+                if (!std::isfinite(HA[I])) return false;
+        }
+    return true;
+}
+
 //! One sweep of the point iteration; returns its largest head change.
-float point_sweep(Model& m, int32_t L, float OM) {
-    PointSweep s(m, OM);
+float point_sweep(Model& m, int32_t L, float OM, bool unit) {
     const LayerTops tops(m);
+    const auto& d = m.ndim;
     // Sweep orders other than alternating (1) run ascending.
     const int32_t M = m.inf1.IRICHT == 1 ? 1 : 0;
-    with_flag(s.NY > 1, [&](auto has_y) {
-        with_flag(s.NZ > 1, [&](auto has_z) { s.template sweep<has_y, has_z>(L, M, tops); });
+    float F = 0.0f;
+    with_flag(unit, [&](auto u) {
+        with_flag(d.NY > 1, [&](auto has_y) {
+            with_flag(d.NZ > 1, [&](auto has_z) {
+                PointSweep<u, has_y, has_z> s(m, OM, tops);
+                point_sweep_rows(s, s.H, d.NX, d.NY, d.NZ, L, M);
+                F = s.F;
+            });
+        });
     });
-    return s.F;
+    return F;
 }
 
 // ------------------------------------------------------------ line iteration
@@ -326,7 +347,9 @@ void ITERAH(Model& m) {
     for (;;) {
         float OM = m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
-        const float F = run_sweeps<float>(m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM); }, [] {});
+        const bool unit = unit_weighting(m);
+        const float F =
+            run_sweeps<float>(m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM, unit); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         OMEGAT(m, static_cast<double>(F), OM, m.par2.ALFA);
         if (m.inf2.IAENDR == 1) return;

@@ -4,10 +4,13 @@
 // freezing range through PHATST and re-assemble the coefficients after every
 // sweep when the rock conductivity depends on temperature.
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "flow/flow.hpp"
 #include "flow/line_solver.hpp"
+#include "flow/point_sweeps.hpp"
 #include "heat/heat.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
@@ -24,46 +27,135 @@ inline void in_sweep_order(int32_t n, int32_t nmax, int32_t mode, Body&& body) {
     for (int32_t x = a; step > 0 ? x <= e : x >= e; x += step) body(x);
 }
 
+//! The state one point sweep works on, and its node update; the neighbour
+//! sum and the right-hand side are formed as in the flow point sweep (see
+//! PointSweep there): from the first term, with RSEI + 0, and with Unit
+//! (ALFAT = 1, every temperature of the previous time step finite) the
+//! neighbours enter with their temperatures alone.
+template <bool Trace, bool Unit, bool HasY, bool HasZ>
+struct HeatPointSweep {
+    Model& m;
+    double* t;
+    const double* ta;
+    const float* KOXM;
+    const float* KOXP;
+    const float* KOYM;
+    const float* KOYP;
+    const float* KOZM;
+    const float* KOZP;
+    const float* KDIA;
+    const float* RSEI;
+    const int32_t* IFLG;
+    double alfat;  // weight of the current temperature of a neighbour
+    double rest;   // weight of its temperature of the previous time step, 1 - ALFAT
+    double omega;  // relaxation factor
+    bool phase;    // PHATST after every update
+    double E;      // largest change of the sweep
+    int32_t J = 0, K = 0;  // row in progress
+
+    HeatPointSweep(Model& model, double om)
+        : m(model),
+          t(model.temp.TEMP.data()),
+          ta(model.temp.TEMPA.data()),
+          KOXM(model.koef.KOXM.data()),
+          KOXP(model.koef.KOXP.data()),
+          KOYM(model.koef.KOYM.data()),
+          KOYP(model.koef.KOYP.data()),
+          KOZM(model.koef.KOZM.data()),
+          KOZP(model.koef.KOZP.data()),
+          KDIA(model.koef.KDIA.data()),
+          RSEI(model.koef.RSEI.data()),
+          IFLG(model.ifld.IFLG.data()),
+          alfat(static_cast<double>(model.par1.ALFAT)),
+          rest(static_cast<double>(1.0f - model.par1.ALFAT)),
+          omega(om),
+          phase(model.inf2.IPHASE > 0),
+          E(0.0) {}
+
+    void start_row(int32_t j, int32_t k) {
+        J = j;
+        K = k;
+    }
+
+    //! WICHTP of the neighbour at offset q whose current temperature is v.
+    double weighted(double v, std::ptrdiff_t q) const {
+        if constexpr (Unit) {
+            return v;
+        } else {
+            return alfat * v + rest * ta[q];
+        }
+    }
+
+    //! One node update (see point_row); returns the temperature the node leaves.
+    template <bool XM, bool XP>
+    [[gnu::always_inline]] double update(std::ptrdiff_t p, int32_t I, RowNeighbours r, double vxm, double vxp) {
+        constexpr std::ptrdiff_t sy = IX, sz = std::ptrdiff_t{IX} * IY;
+        const int32_t flag = IFLG[p];
+        if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) return t[p];
+        double S = -0.0;  // -0 + x is x: the compiler drops it
+        if constexpr (XM) S += weighted(vxm, p - 1) * static_cast<double>(KOXM[p]);
+        if constexpr (XP) S += weighted(vxp, p + 1) * static_cast<double>(KOXP[p]);
+        if constexpr (HasY) {
+            if (r.ym) S += weighted(t[p - sy], p - sy) * static_cast<double>(KOYM[p]);
+            if (r.yp) S += weighted(t[p + sy], p + sy) * static_cast<double>(KOYP[p]);
+        }
+        if constexpr (HasZ) {
+            if (r.zm) S += weighted(t[p - sz], p - sz) * static_cast<double>(KOZM[p]);
+            if (r.zp) S += weighted(t[p + sz], p + sz) * static_cast<double>(KOZP[p]);
+        }
+        const double T0 = t[p];
+        const float kdia = KDIA[p];
+        // A node without any coefficient keeps its value.
+        double T1 = T0;
+        if (kdia != 0.0f) {
+            T1 = ((S + (static_cast<double>(RSEI[p]) + 0.0)) / static_cast<double>(kdia) - T0) * omega + T0;
+            t[p] = T1;
+        }
+        if (phase) {
+            phase_step<Trace>(m, I, J, K, T0);
+            T1 = t[p];
+        }
+        raise_error(E, std::fabs(T1 - T0));
+        return T1;
+    }
+};
+
+//! True when the neighbours of a point sweep enter with their temperatures
+//! alone (HeatPointSweep, Unit): ALFAT = 1 and every temperature of the
+//! previous time step finite, which no sweep of a solve changes.
+bool unit_weighting(const Model& m) {
+    if (m.par1.ALFAT != 1.0f) return false;
+    const auto& d = m.ndim;
+    for (int32_t K = 1; K <= d.NZ; ++K)
+        for (int32_t J = 1; J <= d.NY; ++J) {
+            const double* TA = m.temp.TEMPA.row(J, K);
+            for (int32_t I = 0; I < d.NX; ++I)
+                if (!std::isfinite(TA[I])) return false;
+        }
+    return true;
+}
+
+//! Calls f with std::true_type or std::false_type for the run-time flag.
+template <class F>
+inline void with_flag(bool flag, F&& f) {
+    if (flag) {
+        f(std::true_type{});
+    } else {
+        f(std::false_type{});
+    }
+}
+
 //! One sweep of the point iteration; returns the largest change.
 template <bool Trace>
-double point_sweep(Model& m, int32_t N, int32_t nf, double omega) {
+double point_sweep(Model& m, int32_t N, double omega, bool unit) {
     const auto& d = m.ndim;
-    const int32_t iricht = m.inf1.IRICHT;
-    const bool phase = m.inf2.IPHASE > 0;
-    auto& T = m.temp.TEMP;
-    const auto& TA = m.temp.TEMPA;
-    const auto& c = m.koef;
-    const auto& iflg = m.ifld.IFLG;
-    const double alfat = static_cast<double>(m.par1.ALFAT);
-    const double rest = static_cast<double>(1.0f - m.par1.ALFAT);
-    const NodeArray<float>* coef[6] = {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP};
-    constexpr std::ptrdiff_t step[6] = {-1, 1, -IX, IX, -std::ptrdiff_t{IX} * IY, std::ptrdiff_t{IX} * IY};
-    double* t = T.data();
-    const double* ta = TA.data();
-
     double E = 0.0;
-    in_sweep_order(N, d.NZ, iricht, [&](int32_t K) {
-        in_sweep_order(d.NZ == 1 ? N : K, d.NY, iricht, [&](int32_t J) {
-            in_sweep_order(J, d.NX, iricht, [&](int32_t I) {
-                const int32_t flag = iflg(I, J, K);
-                if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) return;
-                const std::ptrdiff_t p = NodeArray<double>::offset(I, J, K);
-                const bool inside[6] = {I > 1, I < d.NX, J > 1, J < d.NY, K > 1, K < d.NZ};
-                double S = 0.0;
-                for (int32_t l = 0; l < nf; ++l) {
-                    if (!inside[l]) continue;
-                    const std::ptrdiff_t q = p + step[l];
-                    const double w = alfat * t[q] + rest * ta[q];
-                    S += w * static_cast<double>((*coef[l]).data()[p]);
-                }
-                const double T0 = t[p];
-                const float kdia = c.KDIA.data()[p];
-                // A node without any coefficient keeps its value.
-                if (kdia != 0.0f) {
-                    t[p] = ((S + static_cast<double>(c.RSEI.data()[p])) / static_cast<double>(kdia) - T0) * omega + T0;
-                }
-                if (phase) phase_step<Trace>(m, I, J, K, T0);
-                raise_error(E, std::fabs(t[p] - T0));
+    with_flag(unit, [&](auto u) {
+        with_flag(d.NY > 1, [&](auto has_y) {
+            with_flag(d.NZ > 1, [&](auto has_z) {
+                HeatPointSweep<Trace, u, has_y, has_z> s(m, omega);
+                point_sweep_rows(s, s.t, d.NX, d.NY, d.NZ, N, m.inf1.IRICHT);
+                E = s.E;
             });
         });
     });
@@ -174,12 +266,12 @@ void ITERAT(Model& m) {
     for (;;) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
-        const int32_t nf = heat_face_count(m.ndim);
+        const bool unit = unit_weighting(m);
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
                 const double w = static_cast<double>(omega);
-                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, nf, w) : point_sweep<false>(m, N, nf, w);
+                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, w, unit) : point_sweep<false>(m, N, w, unit);
             },
             [&] { reassemble_if_temperature_dependent(m); });
         if (m.inf2.IAENDR == 1) {
