@@ -4,6 +4,7 @@
 // WPOT in place, refresh the coefficients of a node whose head moves through
 // the top of its cell (DELTAH), and may hand over to the interactive change of
 // the factors (OMEGAT) and solve again.
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <string_view>
@@ -24,19 +25,6 @@ using Offset = std::ptrdiff_t;
 constexpr Offset kStrideJ = NodeArray<float>::stride_j;
 constexpr Offset kStrideK = NodeArray<float>::stride_k;
 
-//! A loop over 1..N in the order RICHTG gives for sweep number L and mode M.
-struct LoopOrder {
-    int32_t first;
-    int32_t step;
-    int32_t count;
-};
-
-inline LoopOrder loop_order(int32_t L, int32_t N, int32_t M) {
-    int32_t A, E, S;
-    RICHTG(L, A, E, S, N, M);
-    return {A, S, (E - A + S) / S};
-}
-
 //! Elevation of the upper cell face of every layer.
 struct LayerTops {
     float Zo[IZ + 1];
@@ -44,16 +32,6 @@ struct LayerTops {
         for (int32_t K = 1; K <= m.ndim.NZ; ++K) Zo[K] = layer_top(m, K);
     }
 };
-
-//! Calls f with std::true_type or std::false_type for the run-time flag.
-template <class F>
-inline void with_flag(bool flag, F&& f) {
-    if (flag) {
-        f(std::true_type{});
-    } else {
-        f(std::false_type{});
-    }
-}
 
 //! The heads and the node equations as the sweeps see them: plain pointers
 //! into the node arrays, bound once per sweep.
@@ -201,45 +179,6 @@ float point_sweep(Model& m, int32_t L, float OM, bool unit) {
 
 // ------------------------------------------------------------ line iteration
 
-//! One grid line of the line iteration: its nodes lie at o0 + n*step for
-//! n = 0..N-1; the coefficients toward the previous and next node of the line
-//! are lm and lp; the neighbours off the line lie in the two other directions
-//! a (lower face order) and b, at strides sa and sb.
-struct GridLine {
-    Offset o0;
-    Offset step;
-    int32_t N;
-    const float* lm;
-    const float* lp;
-    const float* am;
-    const float* ap;
-    Offset sa;
-    const float* bm;
-    const float* bp;
-    Offset sb;
-};
-
-//! Fills the tridiagonal store for one line. The right-hand side is summed in
-//! double from zero: the off-line neighbour terms (each product in single) in
-//! face order, then RSEI. The flags say which off-line neighbours exist; they
-//! are the same for every node of the line.
-template <bool Am, bool Ap, bool Bm, bool Bp>
-void fill_line(IADI& t, const GridLine& g, const float* H, const float* KDIA, const float* RSEI) {
-    Offset o = g.o0;
-    for (int32_t n = 1; n <= g.N; ++n, o += g.step) {
-        t.TDA(n) = -static_cast<double>(g.lm[o]);
-        t.TDB(n) = static_cast<double>(KDIA[o]);
-        t.TDC(n) = -static_cast<double>(g.lp[o]);
-        t.TDX(n) = static_cast<double>(H[o]);
-        double r = 0.0;
-        if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
-        if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
-        if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
-        if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
-        t.TDR(n) = r + static_cast<double>(RSEI[o]);
-    }
-}
-
 //! The state one line sweep works on.
 struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
@@ -249,24 +188,33 @@ struct LineSweep : FlowEquation {
     LineSweep(Model& model, float r, const LayerTops& layer_tops)
         : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
 
-    //! Builds and solves the line, then relaxes its heads. The node of line
-    //! position n is (I0 + n*DI, J0 + n*DJ, K0 + n*DK), n = 0..N-1.
-    void solve(const GridLine& g, bool am, bool ap, bool bm, bool bp, int32_t I0, int32_t J0, int32_t K0, int32_t DI,
-               int32_t DJ, int32_t DK) {
-        IADI& t = m.iadi;
-        with_flag(am, [&](auto fam) {
-            with_flag(ap, [&](auto fap) {
-                with_flag(bm, [&](auto fbm) {
-                    with_flag(bp, [&](auto fbp) { fill_line<fam, fap, fbm, fbp>(t, g, H, KDIA, RSEI); });
-                });
-            });
-        });
-        THOMAS(t, g.N);
+    //! Builds and solves the line, then relaxes its heads. Each equation is
+    //! formed as the elimination reaches it: the right-hand side summed in
+    //! double from zero, the off-line neighbour terms (each product in single)
+    //! in face order, then RSEI.
+    template <bool Am, bool Ap, bool Bm, bool Bp>
+    void solve(const GridLine& g) {
+        std::array<double, MAXLIN + 1> X;  // solution of the line system
+        solve_tridiagonal(
+            g.N,
+            [&](int32_t n) {
+                const Offset o = g.o0 + (n - 1) * g.step;
+                double r = 0.0;
+                if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
+                if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
+                if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
+                if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
+                return TridiagonalRow{-static_cast<double>(g.lm[o]), static_cast<double>(KDIA[o]),
+                                      -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
+                                      static_cast<double>(H[o])};
+            },
+            [&](int32_t n, double x) { X[static_cast<std::size_t>(n)] = x; });
         Offset o = g.o0;
-        int32_t I = I0, J = J0, K = K0;
-        for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += DI, J += DJ, K += DK) {
+        int32_t I = g.I0, J = g.J0, K = g.K0;
+        for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += g.DI, J += g.DJ, K += g.DK) {
             const float Hold = H[o];
-            const double relaxed = static_cast<double>(Hold) + R * (t.TDX(n) - static_cast<double>(Hold));
+            const double relaxed =
+                static_cast<double>(Hold) + R * (X[static_cast<std::size_t>(n)] - static_cast<double>(Hold));
             const float Hnew = static_cast<float>(relaxed);
             H[o] = Hnew;
             raise_error(F, static_cast<double>(std::fabs(Hnew - Hold)));
@@ -275,64 +223,15 @@ struct LineSweep : FlowEquation {
             if (Hnew < Zo) DELTAH(m, I, J, K);
         }
     }
-
-    //! Lines along X: layers alternate with the sweep, rows with the layer
-    //! (or with the sweep in a one-layer model).
-    void lines_x(int32_t L) {
-        const LoopOrder layers = loop_order(L, NZ, 1);
-        int32_t K = layers.first;
-        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-            const LoopOrder rows = loop_order(NZ != 1 ? K : L, NY, 1);
-            int32_t J = rows.first;
-            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
-                const GridLine g{NodeArray<float>::offset(1, J, K), 1, NX, KOXM, KOXP, KOYM, KOYP, kStrideJ, KOZM,
-                                 KOZP, kStrideK};
-                solve(g, J != 1, J != NY, K != 1, K != NZ, 1, J, K, 1, 0, 0);
-            }
-        }
-    }
-
-    //! Lines along Y: columns alternate with the sweep, layers with the column.
-    void lines_y(int32_t L) {
-        const LoopOrder columns = loop_order(L, NX, 1);
-        int32_t I = columns.first;
-        for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
-            const LoopOrder layers = loop_order(I, NZ, 1);
-            int32_t K = layers.first;
-            for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-                const GridLine g{NodeArray<float>::offset(I, 1, K), kStrideJ, NY, KOYM, KOYP, KOXM, KOXP, 1, KOZM,
-                                 KOZP, kStrideK};
-                solve(g, I != 1, I != NX, K != 1, K != NZ, I, 1, K, 0, 1, 0);
-            }
-        }
-    }
-
-    //! Lines along Z: rows alternate with the sweep, columns with the row.
-    void lines_z(int32_t L) {
-        const LoopOrder rows = loop_order(L, NY, 1);
-        int32_t J = rows.first;
-        for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
-            const LoopOrder columns = loop_order(J, NX, 1);
-            int32_t I = columns.first;
-            for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
-                const GridLine g{NodeArray<float>::offset(I, J, 1), kStrideK, NZ, KOZM, KOZP, KOXM, KOXP, 1, KOYM,
-                                 KOYP, kStrideJ};
-                solve(g, I != 1, I != NX, J != 1, J != NY, I, J, 1, 0, 0, 1);
-            }
-        }
-    }
 };
 
 //! One sweep of the line iteration; returns its largest head change.
 double line_sweep(Model& m, int32_t L, float R) {
     const LayerTops tops(m);
     LineSweep s(m, R, tops);
-    if (s.NX != 1) s.lines_x(L);
-    if (s.NY != 1) s.lines_y(L);
-    if (s.NZ != 1) s.lines_z(L);
-    // A grid of a single node has no line in any direction; it is solved as
-    // a line of one node, or its head would never change.
-    if (s.NX == 1 && s.NY == 1 && s.NZ == 1) s.lines_x(L);
+    for_each_line(m.koef, s.NX, s.NY, s.NZ, L, [&](const GridLine& g) {
+        with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) { s.template solve<am, ap, bm, bp>(g); });
+    });
     return s.F;
 }
 

@@ -3,10 +3,10 @@
 // tridiagonal solve of every grid line. Both correct node updates in the
 // freezing range through PHATST and re-assemble the coefficients after every
 // sweep when the rock conductivity depends on temperature.
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 #include "flow/flow.hpp"
 #include "flow/line_solver.hpp"
@@ -18,14 +18,6 @@
 namespace gruv {
 
 namespace {
-
-//! Visits 1..nmax in the order RICHTG gives sweep number n.
-template <class Body>
-inline void in_sweep_order(int32_t n, int32_t nmax, int32_t mode, Body&& body) {
-    int32_t a, e, step;
-    RICHTG(n, a, e, step, nmax, mode);
-    for (int32_t x = a; step > 0 ? x <= e : x >= e; x += step) body(x);
-}
 
 //! The state one point sweep works on, and its node update; the neighbour
 //! sum and the right-hand side are formed as in the flow point sweep (see
@@ -135,16 +127,6 @@ bool unit_weighting(const Model& m) {
     return true;
 }
 
-//! Calls f with std::true_type or std::false_type for the run-time flag.
-template <class F>
-inline void with_flag(bool flag, F&& f) {
-    if (flag) {
-        f(std::true_type{});
-    } else {
-        f(std::false_type{});
-    }
-}
-
 //! One sweep of the point iteration; returns the largest change.
 template <bool Trace>
 double point_sweep(Model& m, int32_t N, double omega, bool unit) {
@@ -162,49 +144,37 @@ double point_sweep(Model& m, int32_t N, double omega, bool unit) {
     return E;
 }
 
-//! Geometry of a family of grid lines for the line solver: the coefficient
-//! pair along the line and the four cross neighbours on the right-hand side.
-struct LineFaces {
-    const NodeArray<float>* lower;     // coefficient toward the previous node of the line
-    const NodeArray<float>* upper;     // toward the next node
-    const NodeArray<float>* cross[4];  // the four cross coefficients in face order
-    std::ptrdiff_t cross_step[4];      // their offsets
-    std::ptrdiff_t along;              // offset between nodes of the line
-};
-
-//! Solves the line of n nodes that starts at node p0, then relaxes and
-//! corrects its nodes; the cross neighbour q exists where exists[q].
-template <bool Trace>
-void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, const bool (&exists)[4], double omega,
-                double& E) {
-    auto& td = m.iadi;
+//! Solves one line (see GridLine), then relaxes and corrects its nodes.
+//! Each equation is formed as the elimination reaches it: the right-hand
+//! side summed in double from zero, the off-line neighbour terms (each a
+//! single coefficient times a double temperature) in face order, then RSEI.
+template <bool Trace, bool Am, bool Ap, bool Bm, bool Bp>
+void solve_line(Model& m, const GridLine& g, double omega, double& E) {
     double* t = m.temp.TEMP.data();
-    const auto& c = m.koef;
-    for (int32_t s = 1; s <= n; ++s) {
-        const std::ptrdiff_t p = p0 + (s - 1) * f.along;
-        td.TDA(s) = -static_cast<double>(f.lower->data()[p]);
-        td.TDC(s) = -static_cast<double>(f.upper->data()[p]);
-        td.TDB(s) = static_cast<double>(c.KDIA.data()[p]);
-        double r = 0.0;
-        for (int32_t q = 0; q < 4; ++q)
-            if (exists[q]) r += static_cast<double>(f.cross[q]->data()[p]) * t[p + f.cross_step[q]];
-        r += static_cast<double>(c.RSEI.data()[p]);
-        td.TDR(s) = r;
-        td.TDX(s) = t[p];
-    }
-    THOMAS(td, n);
+    const float* KDIA = m.koef.KDIA.data();
+    const float* RSEI = m.koef.RSEI.data();
+    std::array<double, MAXLIN + 1> X;  // solution of the line system
+    solve_tridiagonal(
+        g.N,
+        [&](int32_t n) {
+            const std::ptrdiff_t p = g.o0 + (n - 1) * g.step;
+            double r = 0.0;
+            if constexpr (Am) r += static_cast<double>(g.am[p]) * t[p - g.sa];
+            if constexpr (Ap) r += static_cast<double>(g.ap[p]) * t[p + g.sa];
+            if constexpr (Bm) r += static_cast<double>(g.bm[p]) * t[p - g.sb];
+            if constexpr (Bp) r += static_cast<double>(g.bp[p]) * t[p + g.sb];
+            r += static_cast<double>(RSEI[p]);
+            return TridiagonalRow{-static_cast<double>(g.lm[p]), static_cast<double>(KDIA[p]),
+                                  -static_cast<double>(g.lp[p]), r, t[p]};
+        },
+        [&](int32_t n, double x) { X[static_cast<std::size_t>(n)] = x; });
     const bool phase = m.inf2.IPHASE > 0;
-    for (int32_t s = 1; s <= n; ++s) {
-        const std::ptrdiff_t p = p0 + (s - 1) * f.along;
+    std::ptrdiff_t p = g.o0;
+    int32_t I = g.I0, J = g.J0, K = g.K0;
+    for (int32_t n = 1; n <= g.N; ++n, p += g.step, I += g.DI, J += g.DJ, K += g.DK) {
         const double T0 = t[p];
-        t[p] = (td.TDX(s) - T0) * omega + T0;
-        if (phase) {
-            // Node indices from the offset, for the correction and its box.
-            const int32_t I = static_cast<int32_t>(p % IX) + 1;
-            const int32_t J = static_cast<int32_t>((p / IX) % IY) + 1;
-            const int32_t K = static_cast<int32_t>(p / (std::ptrdiff_t{IX} * IY)) + 1;
-            phase_step<Trace>(m, I, J, K, T0);
-        }
+        t[p] = (X[static_cast<std::size_t>(n)] - T0) * omega + T0;
+        if (phase) phase_step<Trace>(m, I, J, K, T0);
         raise_error(E, std::fabs(t[p] - T0));
     }
 }
@@ -214,36 +184,12 @@ void solve_line(Model& m, std::ptrdiff_t p0, int32_t n, const LineFaces& f, cons
 template <bool Trace>
 double line_sweep(Model& m, int32_t N, double omega) {
     const auto& d = m.ndim;
-    const auto& c = m.koef;
-    constexpr std::ptrdiff_t sx = 1, sy = IX, sz = std::ptrdiff_t{IX} * IY;
     double E = 0.0;
-    if (d.NX != 1) {  // layers, then rows (in the layer's order unless there is one layer)
-        const LineFaces f{&c.KOXM, &c.KOXP, {&c.KOYM, &c.KOYP, &c.KOZM, &c.KOZP}, {-sy, sy, -sz, sz}, sx};
-        in_sweep_order(N, d.NZ, 1, [&](int32_t K) {
-            in_sweep_order(d.NZ == 1 ? N : K, d.NY, 1, [&](int32_t J) {
-                const bool ex[4] = {J != 1, J != d.NY, K != 1, K != d.NZ};
-                solve_line<Trace>(m, NodeArray<double>::offset(1, J, K), d.NX, f, ex, omega, E);
-            });
+    for_each_line(m.koef, d.NX, d.NY, d.NZ, N, [&](const GridLine& g) {
+        with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) {
+            solve_line<Trace, am, ap, bm, bp>(m, g, omega, E);
         });
-    }
-    if (d.NY != 1) {  // columns, then layers in the column's order
-        const LineFaces f{&c.KOYM, &c.KOYP, {&c.KOXM, &c.KOXP, &c.KOZM, &c.KOZP}, {-sx, sx, -sz, sz}, sy};
-        in_sweep_order(N, d.NX, 1, [&](int32_t I) {
-            in_sweep_order(I, d.NZ, 1, [&](int32_t K) {
-                const bool ex[4] = {I != 1, I != d.NX, K != 1, K != d.NZ};
-                solve_line<Trace>(m, NodeArray<double>::offset(I, 1, K), d.NY, f, ex, omega, E);
-            });
-        });
-    }
-    if (d.NZ != 1) {  // rows, then columns in the row's order
-        const LineFaces f{&c.KOZM, &c.KOZP, {&c.KOXM, &c.KOXP, &c.KOYM, &c.KOYP}, {-sx, sx, -sy, sy}, sz};
-        in_sweep_order(N, d.NY, 1, [&](int32_t J) {
-            in_sweep_order(J, d.NX, 1, [&](int32_t I) {
-                const bool ex[4] = {I != 1, I != d.NX, J != 1, J != d.NY};
-                solve_line<Trace>(m, NodeArray<double>::offset(I, J, 1), d.NZ, f, ex, omega, E);
-            });
-        });
-    }
+    });
     return E;
 }
 
