@@ -8,6 +8,7 @@
 //   KDIA = KOXM + KOXP + KOYM + KOYP + KOZM + KOZP + KSPE,  RSEI = KSPE*WPOTA + QUEL.
 #include <cmath>
 
+#include "flow/face_conductance.hpp"
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
 #include "flow/properties.hpp"
@@ -81,19 +82,9 @@ inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K) 
     p.KFMZ(I, J, K) = CZ / VZ;
 }
 
-//! KONKOF for node (I,J,K): flow area times interface conductivity over the
-//! node distance, 0 toward a neighbour outside the grid.
+//! KONKOF for node (I,J,K): the conductances of its six faces.
 inline void neighbour_coefficients(Model& m, int32_t I, int32_t J, int32_t K) {
-    const auto& d = m.ndim;
-    const auto& g = m.gitt;
-    const auto& p = m.phys;
-    auto& AKO = m.koef.AKO;
-    AKO(1) = I > 1 ? p.KFMX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K) / g.KABX(I - 1) : 0.0f;
-    AKO(2) = I < d.NX ? p.KFMX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K) / g.KABX(I) : 0.0f;
-    AKO(3) = J > 1 ? p.KFMY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K) / g.KABY(J - 1) : 0.0f;
-    AKO(4) = J < d.NY ? p.KFMY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K) / g.KABY(J) : 0.0f;
-    AKO(5) = K > 1 ? p.KFMZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J) / g.KABZ(K - 1) : 0.0f;
-    AKO(6) = K < d.NZ ? p.KFMZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J) / g.KABZ(K) : 0.0f;
+    for (int32_t l = 1; l <= 6; ++l) m.koef.AKO(l) = face_conductance(m, I, J, K, l);
 }
 
 //! Copies AKO(1..6) into the coefficient arrays at (I,J,K).

@@ -42,10 +42,11 @@ struct HeatPointSweep {
     double rest;   // weight of its temperature of the previous time step, 1 - ALFAT
     double omega;  // relaxation factor
     bool phase;    // PHATST after every update
+    HeatAssembly* record;  // the solve's assembly record
     double E;      // largest change of the sweep
     int32_t J = 0, K = 0;  // row in progress
 
-    HeatPointSweep(Model& model, double om)
+    HeatPointSweep(Model& model, double om, HeatAssembly* assembly)
         : m(model),
           t(model.temp.TEMP.data()),
           ta(model.temp.TEMPA.data()),
@@ -62,6 +63,7 @@ struct HeatPointSweep {
           rest(static_cast<double>(1.0f - model.par1.ALFAT)),
           omega(om),
           phase(model.inf2.IPHASE > 0),
+          record(assembly),
           E(0.0) {}
 
     void start_row(int32_t j, int32_t k) {
@@ -104,7 +106,7 @@ struct HeatPointSweep {
             t[p] = T1;
         }
         if (phase) {
-            phase_step<Trace>(m, I, J, K, T0);
+            phase_step<Trace>(m, I, J, K, T0, record);
             T1 = t[p];
         }
         raise_error(E, std::fabs(T1 - T0));
@@ -129,13 +131,13 @@ bool unit_weighting(const Model& m) {
 
 //! One sweep of the point iteration; returns the largest change.
 template <bool Trace>
-double point_sweep(Model& m, int32_t N, double omega, bool unit) {
+double point_sweep(Model& m, int32_t N, double omega, bool unit, HeatAssembly& record) {
     const auto& d = m.ndim;
     double E = 0.0;
     with_flag(unit, [&](auto u) {
         with_flag(d.NY > 1, [&](auto has_y) {
             with_flag(d.NZ > 1, [&](auto has_z) {
-                HeatPointSweep<Trace, u, has_y, has_z> s(m, omega);
+                HeatPointSweep<Trace, u, has_y, has_z> s(m, omega, &record);
                 point_sweep_rows(s, s.t, d.NX, d.NY, d.NZ, N, m.inf1.IRICHT);
                 E = s.E;
             });
@@ -149,7 +151,7 @@ double point_sweep(Model& m, int32_t N, double omega, bool unit) {
 //! side summed in double from zero, the off-line neighbour terms (each a
 //! single coefficient times a double temperature) in face order, then RSEI.
 template <bool Trace, bool Am, bool Ap, bool Bm, bool Bp>
-void solve_line(Model& m, const GridLine& g, double omega, double& E) {
+void solve_line(Model& m, const GridLine& g, double omega, HeatAssembly& record, double& E) {
     double* t = m.temp.TEMP.data();
     const float* KDIA = m.koef.KDIA.data();
     const float* RSEI = m.koef.RSEI.data();
@@ -174,7 +176,7 @@ void solve_line(Model& m, const GridLine& g, double omega, double& E) {
     for (int32_t n = 1; n <= g.N; ++n, p += g.step, I += g.DI, J += g.DJ, K += g.DK) {
         const double T0 = t[p];
         t[p] = (X[static_cast<std::size_t>(n)] - T0) * omega + T0;
-        if (phase) phase_step<Trace>(m, I, J, K, T0);
+        if (phase) phase_step<Trace>(m, I, J, K, T0, &record);
         raise_error(E, std::fabs(t[p] - T0));
     }
 }
@@ -182,12 +184,12 @@ void solve_line(Model& m, const GridLine& g, double omega, double& E) {
 //! One sweep of the line iteration: X, Y and Z lines, always in alternating
 //! order; returns the largest change.
 template <bool Trace>
-double line_sweep(Model& m, int32_t N, double omega) {
+double line_sweep(Model& m, int32_t N, double omega, HeatAssembly& record) {
     const auto& d = m.ndim;
     double E = 0.0;
     for_each_line(m.koef, d.NX, d.NY, d.NZ, N, [&](const GridLine& g) {
         with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) {
-            solve_line<Trace, am, ap, bm, bp>(m, g, omega, E);
+            solve_line<Trace, am, ap, bm, bp>(m, g, omega, record, E);
         });
     });
     return E;
@@ -195,10 +197,10 @@ double line_sweep(Model& m, int32_t N, double omega) {
 
 //! Temperature-dependent rock conductivity: the equations follow the new
 //! temperatures after every sweep.
-void reassemble_if_temperature_dependent(Model& m) {
+void reassemble_if_temperature_dependent(Model& m, HeatAssembly& record) {
     if (m.inf2.ISTOFF < 3) return;
     const auto& d = m.ndim;
-    reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ);
+    reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ, &record);
 }
 
 }  // namespace
@@ -213,13 +215,15 @@ void ITERAT(Model& m) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
         const bool unit = unit_weighting(m);
+        HeatAssembly record;
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
                 const double w = static_cast<double>(omega);
-                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, w, unit) : point_sweep<false>(m, N, w, unit);
+                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, w, unit, record)
+                                         : point_sweep<false>(m, N, w, unit, record);
             },
-            [&] { reassemble_if_temperature_dependent(m); });
+            [&] { reassemble_if_temperature_dependent(m, record); });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR != 0) continue;  // new factors: solve again from TEMPA
@@ -232,13 +236,14 @@ void IADITP(Model& m) {
     for (;;) {
         float omega = -m.par1.OMEGT;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADITP");
+        HeatAssembly record;
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
                 const double w = static_cast<double>(omega);
-                return m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, w) : line_sweep<false>(m, N, w);
+                return m.inf2.IBILD >= 2 ? line_sweep<true>(m, N, w, record) : line_sweep<false>(m, N, w, record);
             },
-            [&] { reassemble_if_temperature_dependent(m); });
+            [&] { reassemble_if_temperature_dependent(m, record); });
         if (m.inf2.IAENDR == 1) {
             OMEGAT(m, E, omega, m.par1.ALFAT);
             if (m.inf2.IAENDR == 0) return;
