@@ -13,6 +13,7 @@
 #include "flow/layer_faces.hpp"
 #include "flow/properties.hpp"
 #include "heat/heat.hpp"
+#include "parallel/work_team.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -110,20 +111,36 @@ void KOEFFH(Model& m) {
     const auto& d = m.ndim;
     if (m.inf4.IMODE < 2) FLUSFL(m, 1, 1, 1, d.NX, d.NY, d.NZ);
 
-    // Every interface conductivity is complete before any coefficient is formed.
-    for (int32_t K = 1; K <= d.NZ; ++K)
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K);
+    // Every interface conductivity is complete before any coefficient is
+    // formed; a node's own values depend on no other node's in either pass,
+    // so the rows go to the members of the work team.
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
+        for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K);
+    });
 
     if (m.inf2.IBILD >= 2) m.io.console().put_record("");
-    for (int32_t K = 1; K <= d.NZ; ++K) {
-        if (m.inf2.IBILD == 1) write(m.io.console(), layer_line, K);
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) {
-                neighbour_coefficients(m, I, J, K);
-                store_coefficients(m, I, J, K);
-            }
+    auto coefficients = [&](int32_t J, int32_t K) {
+        auto& c = m.koef;
+        for (int32_t I = 1; I <= d.NX; ++I) {
+            c.KOXM(I, J, K) = face_conductance(m, I, J, K, 1);
+            c.KOXP(I, J, K) = face_conductance(m, I, J, K, 2);
+            c.KOYM(I, J, K) = face_conductance(m, I, J, K, 3);
+            c.KOYP(I, J, K) = face_conductance(m, I, J, K, 4);
+            c.KOZM(I, J, K) = face_conductance(m, I, J, K, 5);
+            c.KOZP(I, J, K) = face_conductance(m, I, J, K, 6);
+        }
+    };
+    if (m.inf2.IBILD == 1) {  // the layer progress line comes before the layer's coefficients
+        for (int32_t K = 1; K <= d.NZ; ++K) {
+            write(m.io.console(), layer_line, K);
+            for (int32_t J = 1; J <= d.NY; ++J) coefficients(J, K);
+        }
+    } else {
+        for_each_row(d.NX, d.NY, d.NZ, coefficients);
     }
+    // The scratch AKO holds the conductances of the last node, as KONKOF
+    // node by node leaves it.
+    neighbour_coefficients(m, d.NX, d.NY, d.NZ);
 }
 
 void QKOEFH(Model& m) {
@@ -138,22 +155,21 @@ void QKOEFH(Model& m) {
     auto& c = m.koef;
     const float SPKONS = m.par2.SPKONS;
     const float DELT = m.par1.DELT;
-    for (int32_t K = 1; K <= d.NZ; ++K) {
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
         const float Zo = layer_top(m, K);
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) {
-                // Confined storage; the drainable porosity in a partly saturated
-                // cell; an overwhelming storage holds a constant head.
-                float S = t.SPEI(I, J, K);
-                if (H(I, J, K) < Zo) S = PHIN(I, J, K);
-                if (JFLG(I, J, K) == 2) S = SPKONS;
-                const float KSPE = g.ZBRX(I) * g.ZBRY(J) * S / DELT;
-                c.KSPE(I, J, K) = KSPE;
-                c.KDIA(I, J, K) = 0.0f + c.KOXM(I, J, K) + c.KOXP(I, J, K) + c.KOYM(I, J, K) + c.KOYP(I, J, K) +
-                                  c.KOZM(I, J, K) + c.KOZP(I, J, K) + KSPE;
-                c.RSEI(I, J, K) = KSPE * HA(I, J, K) + t.QUEL(I, J, K);
-            }
-    }
+        for (int32_t I = 1; I <= d.NX; ++I) {
+            // Confined storage; the drainable porosity in a partly saturated
+            // cell; an overwhelming storage holds a constant head.
+            float S = t.SPEI(I, J, K);
+            if (H(I, J, K) < Zo) S = PHIN(I, J, K);
+            if (JFLG(I, J, K) == 2) S = SPKONS;
+            const float KSPE = g.ZBRX(I) * g.ZBRY(J) * S / DELT;
+            c.KSPE(I, J, K) = KSPE;
+            c.KDIA(I, J, K) = 0.0f + c.KOXM(I, J, K) + c.KOXP(I, J, K) + c.KOYM(I, J, K) + c.KOYP(I, J, K) +
+                              c.KOZM(I, J, K) + c.KOZP(I, J, K) + KSPE;
+            c.RSEI(I, J, K) = KSPE * HA(I, J, K) + t.QUEL(I, J, K);
+        }
+    });
 }
 
 void DELTAH(Model& m, int32_t I, int32_t J, int32_t K) {

@@ -78,7 +78,9 @@ struct FlowEquation {
 //! RSEI + 0 instead of RSEI removes that difference again (a sum of -0 plus
 //! RSEI = -0 would stay -0), and RSEI + 0 is RSEI for every other value.
 //! 1*H is H, and 0*WPOTA is a zero, whose sign the sum cannot see either.
-template <bool Unit, bool HasY, bool HasZ>
+//! With Speculative the update leaves DELTAH out and notes in more that the
+//! node would have called it (see ascending_sweep_on_team).
+template <bool Unit, bool HasY, bool HasZ, bool Speculative = false>
 struct PointSweep : FlowEquation {
     const float* HA;
     const int32_t* JFLG;
@@ -87,10 +89,10 @@ struct PointSweep : FlowEquation {
     float OM;     // relaxation factor
     float F;      // largest head change of the sweep
     const LayerTops& tops;
-    int32_t J = 0, K = 0;  // row in progress
-    float Zo = 0.0f;       // top of its cells
+    float* Hn;          // where the new heads go and are read from: H, or another array when Speculative
+    bool more = false;  // a speculative update would have called DELTAH
 
-    PointSweep(Model& model, float om, const LayerTops& layer_tops)
+    PointSweep(Model& model, float om, const LayerTops& layer_tops, float* next = nullptr)
         : FlowEquation(model),
           HA(model.wpot.WPOTA.data()),
           JFLG(model.ifld.JFLG.data()),
@@ -98,13 +100,8 @@ struct PointSweep : FlowEquation {
           ALFA1(1.0f - model.par2.ALFA),
           OM(om),
           F(0.0f),
-          tops(layer_tops) {}
-
-    void start_row(int32_t j, int32_t k) {
-        J = j;
-        K = k;
-        Zo = tops.Zo[k];
-    }
+          tops(layer_tops),
+          Hn(next != nullptr ? next : H) {}
 
     //! WICHHY of the neighbour at offset q whose current head is h.
     float weighted(float h, Offset q) const {
@@ -117,17 +114,21 @@ struct PointSweep : FlowEquation {
 
     //! One node update (see point_row); returns the head the node leaves.
     template <bool XM, bool XP>
-    [[gnu::always_inline]] float update(Offset o, int32_t I, RowNeighbours r, float hxm, float hxp) {
-        if (JFLG[o] == 2) return H[o];  // constant head
-        float sum = -0.0f;              // -0 + x is x: the compiler drops it
+    [[gnu::always_inline]] float update(Offset o, int32_t I, int32_t J, int32_t K, RowNeighbours r, float hxm,
+                                        float hxp) {
+        if (JFLG[o] == 2) {  // constant head
+            if constexpr (Speculative) Hn[o] = H[o];
+            return H[o];
+        }
+        float sum = -0.0f;  // -0 + x is x: the compiler drops it
         if constexpr (XM) sum = sum + weighted(hxm, o - 1) * KOXM[o];
         if constexpr (XP) sum = sum + weighted(hxp, o + 1) * KOXP[o];
         if constexpr (HasY) {
-            if (r.ym) sum = sum + weighted(H[o - kStrideJ], o - kStrideJ) * KOYM[o];
+            if (r.ym) sum = sum + weighted(Hn[o - kStrideJ], o - kStrideJ) * KOYM[o];
             if (r.yp) sum = sum + weighted(H[o + kStrideJ], o + kStrideJ) * KOYP[o];
         }
         if constexpr (HasZ) {
-            if (r.zm) sum = sum + weighted(H[o - kStrideK], o - kStrideK) * KOZM[o];
+            if (r.zm) sum = sum + weighted(Hn[o - kStrideK], o - kStrideK) * KOZM[o];
             if (r.zp) sum = sum + weighted(H[o + kStrideK], o + kStrideK) * KOZP[o];
         }
         const float Hold = H[o];
@@ -135,9 +136,14 @@ struct PointSweep : FlowEquation {
         // of its own: it keeps its head, as the line solver keeps a node with
         // a zero pivot.
         const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + (RSEI[o] + 0.0f)) / KDIA[o] - Hold) * OM + Hold;
-        H[o] = Hnew;
-        if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
-        if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
+        Hn[o] = Hnew;
+        const float Zo = tops.Zo[K];
+        if constexpr (Speculative) {
+            if ((Hold < Zo && Zo < Hnew) || Hnew < Zo) more = true;
+        } else {
+            if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
+            if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
+        }
         raise_error(F, std::fabs(Hold - Hnew));
         return Hnew;
     }
@@ -159,15 +165,23 @@ bool unit_weighting(const Model& m) {
 }
 
 //! One sweep of the point iteration; returns its largest head change.
-float point_sweep(Model& m, int32_t L, float OM, bool unit) {
+//! Sweep orders other than alternating (1) run ascending, on the work team
+//! while no node of the solve needed DELTAH.
+float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<float>& ascending) {
     const LayerTops tops(m);
     const auto& d = m.ndim;
-    // Sweep orders other than alternating (1) run ascending.
     const int32_t M = m.inf1.IRICHT == 1 ? 1 : 0;
     float F = 0.0f;
     with_flag(unit, [&](auto u) {
         with_flag(d.NY > 1, [&](auto has_y) {
             with_flag(d.NZ > 1, [&](auto has_z) {
+                if (M == 0 && ascending_sweep_on_team(
+                                  ascending, m.wpot.WPOT, d.NX, d.NY, d.NZ,
+                                  [&](const float*, float* next) {
+                                      return PointSweep<u, has_y, has_z, true>(m, OM, tops, next);
+                                  },
+                                  [&](const auto& s) { raise_error(F, s.F); }))
+                    return;
                 PointSweep<u, has_y, has_z> s(m, OM, tops);
                 point_sweep_rows(s, s.H, d.NX, d.NY, d.NZ, L, M);
                 F = s.F;
@@ -247,8 +261,9 @@ void ITERAH(Model& m) {
         float OM = m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
         const bool unit = unit_weighting(m);
-        const float F =
-            run_sweeps<float>(m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM, unit); }, [] {});
+        AscendingSweeps<float> ascending;
+        const float F = run_sweeps<float>(
+            m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM, unit, ascending); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         OMEGAT(m, static_cast<double>(F), OM, m.par2.ALFA);
         if (m.inf2.IAENDR == 1) return;

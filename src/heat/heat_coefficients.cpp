@@ -18,6 +18,7 @@
 #include "flow/flow.hpp"
 #include "flow/properties.hpp"
 #include "heat/heat.hpp"
+#include "parallel/work_team.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -281,9 +282,15 @@ void node_rhs(Model& m, int32_t i, int32_t j, int32_t k) {
 template <bool Trace>
 void qkoeft_impl(Model& m) {
     const auto& d = m.ndim;
-    for (int32_t k = 1; k <= d.NZ; ++k)
-        for (int32_t j = 1; j <= d.NY; ++j)
+    if constexpr (Trace) {  // the trace lines in the order of the nodes
+        for (int32_t k = 1; k <= d.NZ; ++k)
+            for (int32_t j = 1; j <= d.NY; ++j)
+                for (int32_t i = 1; i <= d.NX; ++i) node_rhs<Trace>(m, i, j, k);
+    } else {  // independent nodes: the rows go to the members of the work team
+        for_each_row(d.NX, d.NY, d.NZ, [&](int32_t j, int32_t k) {
             for (int32_t i = 1; i <= d.NX; ++i) node_rhs<Trace>(m, i, j, k);
+        });
+    }
 }
 
 //! The six neighbour coefficient arrays in face order.
@@ -426,61 +433,62 @@ bool record_temperature(const Model& m, HeatAssembly& a, Offset o, int32_t k) {
     return !same;
 }
 
-//! Conductivity of the node, and with it of the faces it shares with its
-//! neighbours: the face toward the forward neighbour in each direction (or
-//! from the backward one, with forward false).
+//! Interface conductivity (KFMX, KFMY or KFMZ for axis 0, 1, 2) of node
+//! (i,j,k) toward its forward neighbour, from the recorded conductivities
+//! and mean specific heats of the two nodes.
 void store_face(Model& m, const HeatAssembly& a, int32_t i, int32_t j, int32_t k, int32_t axis, bool konvek) {
     constexpr Offset step[3] = {1, NodeArray<float>::stride_j, NodeArray<float>::stride_k};
     const Offset o = NodeArray<float>::offset(i, j, k);
     const auto u = static_cast<std::size_t>(o), v = static_cast<std::size_t>(o + step[axis]);
     auto& ph = m.phys;
     const auto& g = m.gitt;
+    auto face = [&](float aniso, float W) {
+        return face_conductivity(a.lambda[u], a.lambda[v], a.cmean[u], a.cmean[v], aniso, W, konvek);
+    };
     if (axis == 0) {
-        ph.KFMX(i, j, k) = face_conductivity(a.lambda[u], a.lambda[v], a.cmean[u], a.cmean[v], ph.ANISX, g.GEWX(i), konvek);
+        ph.KFMX(i, j, k) = face(ph.ANISX, g.GEWX(i));
     } else if (axis == 1) {
-        ph.KFMY(i, j, k) = face_conductivity(a.lambda[u], a.lambda[v], a.cmean[u], a.cmean[v], ph.ANISY, g.GEWY(j), konvek);
+        ph.KFMY(i, j, k) = face(ph.ANISY, g.GEWY(j));
     } else {
-        ph.KFMZ(i, j, k) = face_conductivity(a.lambda[u], a.lambda[v], a.cmean[u], a.cmean[v], ph.ANISZ, g.GEWZ(k), konvek);
+        ph.KFMZ(i, j, k) = face(ph.ANISZ, g.GEWZ(k));
     }
 }
 
-//! Scheme weight of a face, reusing the weight of the same face seen from
-//! the other node when mass flow and conductance are the same.
+//! A face as its lower node assembled it: mass flow, conductance, weight.
 struct FaceWeight {
     float F = 0.0f, D = 0.0f, w = 0.0f;
     bool set = false;
 };
-inline float weight_of(int32_t scheme, float F, float D, FaceWeight& other) {
-    if (other.set && other.F == F && other.D == D) return other.w;
-    return peclet_weight(scheme, F, D);
-}
 
-//! Coefficients of node (i,j,k) (faces 1..nf); with convection, the weights
-//! of its upper faces are left in up for the nodes that share them.
-void store_coefficients_once(Model& m, int32_t i, int32_t j, int32_t k, int32_t nf, bool konvek,
-                             FaceWeight& xm, FaceWeight& ym, FaceWeight& zm, FaceWeight (&up)[3]) {
+//! Coefficients of node (i,j,k) (faces 1..nf), their sum in double from 0
+//! in face order returned. xm, ym and zm are the upper faces of the nodes
+//! before, where set: the same faces, whose conductance (the same product)
+//! and weight (for the same mass flow) are taken over; the node's own upper
+//! faces are left in up.
+double store_coefficients_once(Model& m, int32_t i, int32_t j, int32_t k, int32_t nf, bool konvek,
+                               const FaceWeight& xm, const FaceWeight& ym, const FaceWeight& zm, FaceWeight (&up)[3]) {
     const auto coef = coefficient_arrays(m.koef);
-    if (!konvek) {
-        for (int32_t l = 1; l <= nf; ++l)
-            (*coef[static_cast<std::size_t>(l - 1)])(i, j, k) = face_conductance(m, i, j, k, l);
-        return;
-    }
     const int32_t scheme = m.inf1.ISCHEM;
-    const NodeFlow f = node_flow<false>(m, i, j, k);
-    FaceWeight* lower[3] = {&xm, &ym, &zm};
+    const NodeFlow f = konvek ? node_flow<false>(m, i, j, k) : NodeFlow{};
+    const FaceWeight* lower[3] = {&xm, &ym, &zm};
+    double sum = 0.0;
     for (int32_t l = 1; l <= nf; ++l) {
-        const float D = face_conductance(m, i, j, k, l);
-        const float F = face_flow(m, i, j, k, l, f);
         const auto axis = static_cast<std::size_t>((l - 1) / 2);
-        float w;
-        if (l % 2 == 1) {
-            w = weight_of(scheme, F, D, *lower[axis]);
-        } else {
-            w = peclet_weight(scheme, F, D);
-            up[axis] = FaceWeight{F, D, w, true};
+        const FaceWeight* other = l % 2 == 1 && lower[axis]->set ? lower[axis] : nullptr;
+        const float D = other != nullptr ? other->D : face_conductance(m, i, j, k, l);
+        float c = D;
+        if (konvek) {
+            const float F = face_flow(m, i, j, k, l, f);
+            const float w = other != nullptr && other->F == F ? other->w : peclet_weight(scheme, F, D);
+            if (l % 2 == 0) up[axis] = FaceWeight{F, D, w, true};
+            c = convective_coefficient(l, F, D, w);
+        } else if (l % 2 == 0) {
+            up[axis] = FaceWeight{0.0f, D, 0.0f, true};
         }
-        (*coef[static_cast<std::size_t>(l - 1)])(i, j, k) = convective_coefficient(l, F, D, w);
+        (*coef[static_cast<std::size_t>(l - 1)])(i, j, k) = c;
+        sum += static_cast<double>(c);
     }
+    return sum;
 }
 
 //! The coefficient of face l of node (i,j,k) alone.
@@ -512,47 +520,52 @@ void assemble_whole_grid(Model& m, bool in_solve, HeatAssembly& a) {
     a.nodes.clear();
     a.diagonal.clear();
 
-    for (int32_t k = 1; k <= d.NZ; ++k)
-        for (int32_t j = 1; j <= d.NY; ++j)
-            for (int32_t i = 1; i <= d.NX; ++i) {
-                const Offset o = NodeArray<float>::offset(i, j, k);
-                const auto u = static_cast<std::size_t>(o);
-                record_temperature(m, a, o, k);
-                a.cmean[u] = 0.0f;
-                node_conductivity<false>(m, i, j, k, konvek, a.lambda[u], a.cmean[u]);
-            }
-    for (int32_t k = 1; k <= d.NZ; ++k)
-        for (int32_t j = 1; j <= d.NY; ++j)
-            for (int32_t i = 1; i <= d.NX; ++i) {
-                if (i < d.NX) store_face(m, a, i, j, k, 0, konvek);
-                if (j < d.NY) store_face(m, a, i, j, k, 1, konvek);
-                if (k < d.NZ) store_face(m, a, i, j, k, 2, konvek);
-            }
+    // Each pass reads only what the passes before wrote, so the rows of a
+    // pass are independent and go to the members of the work team.
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t j, int32_t k) {
+        for (int32_t i = 1; i <= d.NX; ++i) {
+            const Offset o = NodeArray<float>::offset(i, j, k);
+            const auto u = static_cast<std::size_t>(o);
+            record_temperature(m, a, o, k);
+            a.cmean[u] = 0.0f;
+            node_conductivity<false>(m, i, j, k, konvek, a.lambda[u], a.cmean[u]);
+        }
+    });
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t j, int32_t k) {
+        for (int32_t i = 1; i <= d.NX; ++i) {
+            if (i < d.NX) store_face(m, a, i, j, k, 0, konvek);
+            if (j < d.NY) store_face(m, a, i, j, k, 1, konvek);
+            if (k < d.NZ) store_face(m, a, i, j, k, 2, konvek);
+        }
+    });
     if (konvek && m.inf4.IMODE == 0) FLUSFL(m, 1, 1, 1, d.NX, d.NY, d.NZ);
 
-    // The upper faces' weights of the row before and of the layer before.
-    std::vector<FaceWeight> row_up(static_cast<std::size_t>(d.NX) + 1);
-    std::vector<FaceWeight> layer_up((static_cast<std::size_t>(d.NX) + 1) * (static_cast<std::size_t>(d.NY) + 1));
-    for (int32_t k = 1; k <= d.NZ; ++k)
-        for (int32_t j = 1; j <= d.NY; ++j) {
+    // Coefficients, storage term and diagonal node by node (a node's storage
+    // term reads nothing the coefficients write). The upper faces of the row
+    // before and of the layer before, when the same run made them, lend
+    // their conductance and weight to the nodes above them.
+    for_row_runs(d.NX, d.NY, d.NZ, [&](int32_t first, int32_t last) {
+        std::vector<FaceWeight> row_up(static_cast<std::size_t>(d.NX) + 1);
+        std::vector<FaceWeight> layer_up(static_cast<std::size_t>(d.NX + 1) * static_cast<std::size_t>(d.NY + 1));
+        const FaceWeight none;
+        for (int32_t r = first; r < last; ++r) {
+            const int32_t j = r % d.NY + 1, k = r / d.NY + 1;
+            const bool ym = j > 1 && r - 1 >= first, zm = k > 1 && r - d.NY >= first;
             FaceWeight xm;
             for (int32_t i = 1; i <= d.NX; ++i) {
-                FaceWeight none;
-                FaceWeight& ym = j > 1 ? row_up[static_cast<std::size_t>(i)] : none;
-                FaceWeight& zm = k > 1 ? layer_up[static_cast<std::size_t>(i + d.NX * j)] : none;
+                auto& y = row_up[static_cast<std::size_t>(i)];
+                auto& z = layer_up[static_cast<std::size_t>(i + d.NX * j)];
                 FaceWeight up[3];
-                store_coefficients_once(m, i, j, k, nf, konvek, xm, ym, zm, up);
+                const double sum =
+                    store_coefficients_once(m, i, j, k, nf, konvek, xm, ym ? y : none, zm ? z : none, up);
                 xm = up[0];
-                row_up[static_cast<std::size_t>(i)] = up[1];
-                layer_up[static_cast<std::size_t>(i + d.NX * j)] = up[2];
+                y = up[1];
+                z = up[2];
+                store_storage<false>(m, i, j, k, in_solve);
+                m.koef.KDIA(i, j, k) = static_cast<float>(sum + static_cast<double>(m.koef.KSPE(i, j, k)));
             }
         }
-    for (int32_t k = 1; k <= d.NZ; ++k)
-        for (int32_t j = 1; j <= d.NY; ++j)
-            for (int32_t i = 1; i <= d.NX; ++i) {
-                store_storage<false>(m, i, j, k, in_solve);
-                store_diagonal(m, i, j, k, nf);
-            }
+    });
     a.valid = true;
 }
 
@@ -625,8 +638,9 @@ void reassemble_changes(Model& m, HeatAssembly& a) {
                                 -NodeArray<float>::stride_k, NodeArray<float>::stride_k};
     for (const int32_t o : a.nodes) {
         const auto [i, j, k] = node_index(o);
-        FaceWeight none_x, none_y, none_z, up[3];
-        store_coefficients_once(m, i, j, k, nf, konvek, none_x, none_y, none_z, up);
+        const FaceWeight none;
+        FaceWeight up[3];
+        store_coefficients_once(m, i, j, k, nf, konvek, none, none, none, up);
         touch(a, o);
         const bool exists[6] = {i > 1, i < d.NX, j > 1, j < d.NY, k > 1, k < d.NZ};
         for (int32_t l = 1; l <= nf; ++l) {

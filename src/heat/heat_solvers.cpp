@@ -23,11 +23,14 @@ namespace {
 //! sum and the right-hand side are formed as in the flow point sweep (see
 //! PointSweep there): from the first term, with RSEI + 0, and with Unit
 //! (ALFAT = 1, every temperature of the previous time step finite) the
-//! neighbours enter with their temperatures alone.
-template <bool Trace, bool Unit, bool HasY, bool HasZ>
+//! neighbours enter with their temperatures alone. With Speculative the
+//! update leaves PHATST out and notes in more that the node would have
+//! called it with a change to correct (see ascending_sweep_on_team).
+template <bool Trace, bool Unit, bool HasY, bool HasZ, bool Speculative = false>
 struct HeatPointSweep {
     Model& m;
     double* t;
+    double* tn;  // where the new temperatures go and are read from: t, or another array when Speculative
     const double* ta;
     const float* KOXM;
     const float* KOXP;
@@ -44,11 +47,12 @@ struct HeatPointSweep {
     bool phase;    // PHATST after every update
     HeatAssembly* record;  // the solve's assembly record
     double E;      // largest change of the sweep
-    int32_t J = 0, K = 0;  // row in progress
+    bool more = false;  // a speculative update would have called PHATST
 
-    HeatPointSweep(Model& model, double om, HeatAssembly* assembly)
+    HeatPointSweep(Model& model, double om, HeatAssembly* assembly, double* next = nullptr)
         : m(model),
           t(model.temp.TEMP.data()),
+          tn(next != nullptr ? next : t),
           ta(model.temp.TEMPA.data()),
           KOXM(model.koef.KOXM.data()),
           KOXP(model.koef.KOXP.data()),
@@ -66,11 +70,6 @@ struct HeatPointSweep {
           record(assembly),
           E(0.0) {}
 
-    void start_row(int32_t j, int32_t k) {
-        J = j;
-        K = k;
-    }
-
     //! WICHTP of the neighbour at offset q whose current temperature is v.
     double weighted(double v, std::ptrdiff_t q) const {
         if constexpr (Unit) {
@@ -82,32 +81,42 @@ struct HeatPointSweep {
 
     //! One node update (see point_row); returns the temperature the node leaves.
     template <bool XM, bool XP>
-    [[gnu::always_inline]] double update(std::ptrdiff_t p, int32_t I, RowNeighbours r, double vxm, double vxp) {
+    [[gnu::always_inline]] double update(std::ptrdiff_t p, int32_t I, int32_t J, int32_t K, RowNeighbours r,
+                                         double vxm, double vxp) {
         constexpr std::ptrdiff_t sy = IX, sz = std::ptrdiff_t{IX} * IY;
         const int32_t flag = IFLG[p];
-        if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) return t[p];
+        if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) {
+            if constexpr (Speculative) tn[p] = t[p];
+            return t[p];
+        }
         double S = -0.0;  // -0 + x is x: the compiler drops it
         if constexpr (XM) S += weighted(vxm, p - 1) * static_cast<double>(KOXM[p]);
         if constexpr (XP) S += weighted(vxp, p + 1) * static_cast<double>(KOXP[p]);
         if constexpr (HasY) {
-            if (r.ym) S += weighted(t[p - sy], p - sy) * static_cast<double>(KOYM[p]);
+            if (r.ym) S += weighted(tn[p - sy], p - sy) * static_cast<double>(KOYM[p]);
             if (r.yp) S += weighted(t[p + sy], p + sy) * static_cast<double>(KOYP[p]);
         }
         if constexpr (HasZ) {
-            if (r.zm) S += weighted(t[p - sz], p - sz) * static_cast<double>(KOZM[p]);
+            if (r.zm) S += weighted(tn[p - sz], p - sz) * static_cast<double>(KOZM[p]);
             if (r.zp) S += weighted(t[p + sz], p + sz) * static_cast<double>(KOZP[p]);
         }
         const double T0 = t[p];
         const float kdia = KDIA[p];
         // A node without any coefficient keeps its value.
         double T1 = T0;
-        if (kdia != 0.0f) {
+        if (kdia != 0.0f)
             T1 = ((S + (static_cast<double>(RSEI[p]) + 0.0)) / static_cast<double>(kdia) - T0) * omega + T0;
-            t[p] = T1;
-        }
+        tn[p] = T1;
         if (phase) {
-            phase_step<Trace>(m, I, J, K, T0, record);
-            T1 = t[p];
+            if constexpr (Speculative) {
+                // The nodes PHATST leaves as they are: other flags, both
+                // temperatures at or above freezing, no change.
+                const double TG = m.temp.TGEF(K);
+                if (flag == 1 && !(T0 >= TG && T1 >= TG) && T1 - T0 != 0.0) more = true;
+            } else {
+                phase_step<Trace>(m, I, J, K, T0, record);
+                T1 = t[p];
+            }
         }
         raise_error(E, std::fabs(T1 - T0));
         return T1;
@@ -129,14 +138,25 @@ bool unit_weighting(const Model& m) {
     return true;
 }
 
-//! One sweep of the point iteration; returns the largest change.
+//! One sweep of the point iteration; returns the largest change. The
+//! ascending order (IRICHT 0) runs on the work team while no node of the
+//! solve needed PHATST, and without the detailed trace.
 template <bool Trace>
-double point_sweep(Model& m, int32_t N, double omega, bool unit, HeatAssembly& record) {
+double point_sweep(Model& m, int32_t N, double omega, bool unit, HeatAssembly& record,
+                   AscendingSweeps<double>& ascending) {
     const auto& d = m.ndim;
     double E = 0.0;
     with_flag(unit, [&](auto u) {
         with_flag(d.NY > 1, [&](auto has_y) {
             with_flag(d.NZ > 1, [&](auto has_z) {
+                if (!Trace && m.inf1.IRICHT == 0 &&
+                    ascending_sweep_on_team(
+                        ascending, m.temp.TEMP, d.NX, d.NY, d.NZ,
+                        [&](const double*, double* next) {
+                            return HeatPointSweep<false, u, has_y, has_z, true>(m, omega, &record, next);
+                        },
+                        [&](const auto& s) { raise_error(E, s.E); }))
+                    return;
                 HeatPointSweep<Trace, u, has_y, has_z> s(m, omega, &record);
                 point_sweep_rows(s, s.t, d.NX, d.NY, d.NZ, N, m.inf1.IRICHT);
                 E = s.E;
@@ -216,12 +236,13 @@ void ITERAT(Model& m) {
         float omega = m.par1.OMEGT;
         const bool unit = unit_weighting(m);
         HeatAssembly record;
+        AscendingSweeps<double> ascending;
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
                 const double w = static_cast<double>(omega);
-                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, w, unit, record)
-                                         : point_sweep<false>(m, N, w, unit, record);
+                return m.inf2.IBILD >= 2 ? point_sweep<true>(m, N, w, unit, record, ascending)
+                                         : point_sweep<false>(m, N, w, unit, record, ascending);
             },
             [&] { reassemble_if_temperature_dependent(m, record); });
         if (m.inf2.IAENDR == 1) {
