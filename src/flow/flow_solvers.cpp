@@ -7,8 +7,11 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
@@ -193,36 +196,71 @@ float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<floa
 
 // ------------------------------------------------------------ line iteration
 
+//! The pivots and elimination factors of every grid line, kept through a
+//! solve: they depend only on the line's coefficients, which stay unless a
+//! node of the line passes through DELTAH.
+struct LineFactors {
+    static constexpr int32_t kLength[3] = {IX, IY, IZ};            //!< longest line of each axis
+    static constexpr int32_t kLines[3] = {IY * IZ, IX * IZ, IX * IY};  //!< lines of each axis
+    std::unique_ptr<double[]> den[3], P[3];  //!< per axis, line by line at line*kLength
+    std::vector<uint8_t> known[3];           //!< 1 = den and P of the line hold for its coefficients
+
+    LineFactors() {
+        for (int a = 0; a < 3; ++a) {
+            const auto size = static_cast<std::size_t>(kLines[a]) * static_cast<std::size_t>(kLength[a]);
+            den[a] = std::make_unique_for_overwrite<double[]>(size);
+            P[a] = std::make_unique_for_overwrite<double[]>(size);
+            known[a].assign(static_cast<std::size_t>(kLines[a]), 0);
+        }
+    }
+    //! The coefficients of node (I,J,K) have changed: so have its three lines.
+    void forget(int32_t I, int32_t J, int32_t K) {
+        known[0][static_cast<std::size_t>((J - 1) + IY * (K - 1))] = 0;
+        known[1][static_cast<std::size_t>((I - 1) + IX * (K - 1))] = 0;
+        known[2][static_cast<std::size_t>((I - 1) + IX * (J - 1))] = 0;
+    }
+};
+
 //! The state one line sweep works on.
 struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
     double F;  // largest head change of the sweep
     const LayerTops& tops;
+    LineFactors& factors;
 
-    LineSweep(Model& model, float r, const LayerTops& layer_tops)
-        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
+    LineSweep(Model& model, float r, const LayerTops& layer_tops, LineFactors& line_factors)
+        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops), factors(line_factors) {}
 
     //! Builds and solves the line, then relaxes its heads. Each equation is
     //! formed as the elimination reaches it: the right-hand side summed in
     //! double from zero, the off-line neighbour terms (each product in single)
-    //! in face order, then RSEI.
+    //! in face order, then RSEI. The line's pivots and factors are those of
+    //! its last solve while its coefficients stay.
     template <bool Am, bool Ap, bool Bm, bool Bp>
     void solve(const GridLine& g) {
         std::array<double, MAXLIN + 1> X;  // solution of the line system
-        solve_tridiagonal(
-            g.N,
-            [&](int32_t n) {
-                const Offset o = g.o0 + (n - 1) * g.step;
-                double r = 0.0;
-                if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
-                if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
-                if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
-                if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
-                return TridiagonalRow{-static_cast<double>(g.lm[o]), static_cast<double>(KDIA[o]),
-                                      -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
-                                      static_cast<double>(H[o])};
-            },
-            [&](int32_t n, double x) { X[static_cast<std::size_t>(n)] = x; });
+        auto row = [&](int32_t n) {
+            const Offset o = g.o0 + (n - 1) * g.step;
+            double r = 0.0;
+            if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
+            if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
+            if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
+            if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
+            return TridiagonalRow{-static_cast<double>(g.lm[o]), static_cast<double>(KDIA[o]),
+                                  -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
+                                  static_cast<double>(H[o])};
+        };
+        auto store = [&](int32_t n, double x) { X[static_cast<std::size_t>(n)] = x; };
+        const auto at = static_cast<std::size_t>(g.line) * static_cast<std::size_t>(LineFactors::kLength[g.axis]);
+        double* den = factors.den[g.axis].get() + at;
+        double* P = factors.P[g.axis].get() + at;
+        uint8_t& known = factors.known[g.axis][static_cast<std::size_t>(g.line)];
+        if (known) {
+            eliminate<true>(g.N, den, P, row, store);
+        } else {
+            eliminate<false>(g.N, den, P, row, store);
+            known = 1;
+        }
         Offset o = g.o0;
         int32_t I = g.I0, J = g.J0, K = g.K0;
         for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += g.DI, J += g.DJ, K += g.DK) {
@@ -233,16 +271,18 @@ struct LineSweep : FlowEquation {
             H[o] = Hnew;
             raise_error(F, static_cast<double>(std::fabs(Hnew - Hold)));
             const float Zo = tops.Zo[K];
+            const bool crossed = (Hold < Zo && Zo < Hnew) || Hnew < Zo;
             if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
             if (Hnew < Zo) DELTAH(m, I, J, K);
+            if (crossed) factors.forget(I, J, K);
         }
     }
 };
 
 //! One sweep of the line iteration; returns its largest head change.
-double line_sweep(Model& m, int32_t L, float R) {
+double line_sweep(Model& m, int32_t L, float R, LineFactors& factors) {
     const LayerTops tops(m);
-    LineSweep s(m, R, tops);
+    LineSweep s(m, R, tops, factors);
     for_each_line(m.koef, s.NX, s.NY, s.NZ, L, [&](const GridLine& g) {
         with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) { s.template solve<am, ap, bm, bp>(g); });
     });
@@ -277,7 +317,9 @@ void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
-        const double F = run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R); }, [] {});
+        LineFactors factors;
+        const double F =
+            run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R, factors); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         float AL = m.par2.ALFA;
         OMEGAT(m, F, R, AL);

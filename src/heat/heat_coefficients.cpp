@@ -90,7 +90,7 @@ void node_conductivity(Model& m, int32_t I, int32_t J, int32_t K, bool konvek, f
 
 //! Interface value of one face: harmonic mean of the two conductivities,
 //! divided by the mean specific heat in the convective form.
-float face_conductivity(float l1, float l2, float c1, float c2, float aniso, float W, bool konvek) {
+inline float face_conductivity(float l1, float l2, float c1, float c2, float aniso, float W, bool konvek) {
     float k = HARMON(l1 * aniso, l2 * aniso, W);
     if (konvek) {
         float cm = HARMON(c1, c2, W);
@@ -142,36 +142,47 @@ NodeFlow node_flow(Model& m, int32_t I, int32_t J, int32_t K) {
     return f;
 }
 
-//! Convective mass flow through face l (1..6) of node (I,J,K): FLUKOF for one
+//! Convective mass flow through face L (1..6) of node (I,J,K): FLUKOF for one
 //! face. The outer faces of the grid are closed to convection, like the first
 //! node of each direction: no neighbour takes up or delivers the flow. So are
 //! the faces toward a node taken out of the heat transport (marker capacity
 //! SPKONS): its marker temperature is no water temperature.
-inline float face_flow(const Model& m, int32_t I, int32_t J, int32_t K, int32_t l, const NodeFlow& f) {
+template <int L>
+[[gnu::always_inline]] inline float face_flow(const Model& m, int32_t I, int32_t J, int32_t K, const NodeFlow& f) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     const auto& ph = m.phys;
     const float spkons = m.par2.SPKONS;
     auto active = [&](int32_t i, int32_t j, int32_t k) { return ph.CPGE(i, j, k) < spkons; };
+    if constexpr (L == 1)
+        return f.horizontal && I > 1 && active(I - 1, J, K) ? f.rho * ph.GWVX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K)
+                                                            : 0.0f;
+    if constexpr (L == 2)
+        return f.horizontal && I < d.NX && active(I + 1, J, K) ? f.rho * ph.GWVX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K)
+                                                               : 0.0f;
+    if constexpr (L == 3)
+        return f.horizontal && J > 1 && active(I, J - 1, K) ? f.rho * ph.GWVY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K)
+                                                            : 0.0f;
+    if constexpr (L == 4)
+        return f.horizontal && J < d.NY && active(I, J + 1, K) ? f.rho * ph.GWVY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K)
+                                                               : 0.0f;
+    if constexpr (L == 5)
+        return f.vertical && K > 1 && active(I, J, K - 1) ? f.rho * ph.GWVZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J)
+                                                          : 0.0f;
+    if constexpr (L == 6)
+        return f.vertical && K < d.NZ && active(I, J, K + 1) ? f.rho * ph.GWVZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J)
+                                                             : 0.0f;
+}
+
+//! face_flow for a face number known only at run time.
+inline float face_flow(const Model& m, int32_t I, int32_t J, int32_t K, int32_t l, const NodeFlow& f) {
     switch (l) {
-        case 1:
-            return f.horizontal && I > 1 && active(I - 1, J, K) ? f.rho * ph.GWVX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K)
-                                                                : 0.0f;
-        case 2:
-            return f.horizontal && I < d.NX && active(I + 1, J, K) ? f.rho * ph.GWVX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K)
-                                                                   : 0.0f;
-        case 3:
-            return f.horizontal && J > 1 && active(I, J - 1, K) ? f.rho * ph.GWVY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K)
-                                                                : 0.0f;
-        case 4:
-            return f.horizontal && J < d.NY && active(I, J + 1, K) ? f.rho * ph.GWVY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K)
-                                                                   : 0.0f;
-        case 5:
-            return f.vertical && K > 1 && active(I, J, K - 1) ? f.rho * ph.GWVZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J)
-                                                              : 0.0f;
-        default:
-            return f.vertical && K < d.NZ && active(I, J, K + 1) ? f.rho * ph.GWVZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J)
-                                                                 : 0.0f;
+        case 1: return face_flow<1>(m, I, J, K, f);
+        case 2: return face_flow<2>(m, I, J, K, f);
+        case 3: return face_flow<3>(m, I, J, K, f);
+        case 4: return face_flow<4>(m, I, J, K, f);
+        case 5: return face_flow<5>(m, I, J, K, f);
+        default: return face_flow<6>(m, I, J, K, f);
     }
 }
 
@@ -436,7 +447,8 @@ bool record_temperature(const Model& m, HeatAssembly& a, Offset o, int32_t k) {
 //! Interface conductivity (KFMX, KFMY or KFMZ for axis 0, 1, 2) of node
 //! (i,j,k) toward its forward neighbour, from the recorded conductivities
 //! and mean specific heats of the two nodes.
-void store_face(Model& m, const HeatAssembly& a, int32_t i, int32_t j, int32_t k, int32_t axis, bool konvek) {
+inline void store_face(Model& m, const HeatAssembly& a, int32_t i, int32_t j, int32_t k, int32_t axis,
+                       bool konvek) {
     constexpr Offset step[3] = {1, NodeArray<float>::stride_j, NodeArray<float>::stride_k};
     const Offset o = NodeArray<float>::offset(i, j, k);
     const auto u = static_cast<std::size_t>(o), v = static_cast<std::size_t>(o + step[axis]);
@@ -465,28 +477,41 @@ struct FaceWeight {
 //! before, where set: the same faces, whose conductance (the same product)
 //! and weight (for the same mass flow) are taken over; the node's own upper
 //! faces are left in up.
+template <int L>
+[[gnu::always_inline]] inline void one_face_once(Model& m, int32_t i, int32_t j, int32_t k, Offset o, bool konvek,
+                                                 int32_t scheme, const NodeFlow& f, const FaceWeight* lower,
+                                                 FaceWeight (&up)[3], double& sum) {
+    constexpr std::size_t axis = (L - 1) / 2;
+    const FaceWeight* other = L % 2 == 1 && lower->set ? lower : nullptr;
+    const float D = other != nullptr ? other->D : face_conductance<L>(m, i, j, k);
+    float c = D;
+    if (konvek) {
+        const float F = face_flow<L>(m, i, j, k, f);
+        const float w = other != nullptr && other->F == F ? other->w : peclet_weight(scheme, F, D);
+        if constexpr (L % 2 == 0) up[axis] = FaceWeight{F, D, w, true};
+        c = convective_coefficient(L, F, D, w);
+    } else if constexpr (L % 2 == 0) {
+        up[axis] = FaceWeight{0.0f, D, 0.0f, true};
+    }
+    coefficient_arrays(m.koef)[L - 1]->data()[o] = c;
+    sum += static_cast<double>(c);
+}
+
 double store_coefficients_once(Model& m, int32_t i, int32_t j, int32_t k, int32_t nf, bool konvek,
                                const FaceWeight& xm, const FaceWeight& ym, const FaceWeight& zm, FaceWeight (&up)[3]) {
-    const auto coef = coefficient_arrays(m.koef);
+    const Offset o = NodeArray<float>::offset(i, j, k);
     const int32_t scheme = m.inf1.ISCHEM;
     const NodeFlow f = konvek ? node_flow<false>(m, i, j, k) : NodeFlow{};
-    const FaceWeight* lower[3] = {&xm, &ym, &zm};
     double sum = 0.0;
-    for (int32_t l = 1; l <= nf; ++l) {
-        const auto axis = static_cast<std::size_t>((l - 1) / 2);
-        const FaceWeight* other = l % 2 == 1 && lower[axis]->set ? lower[axis] : nullptr;
-        const float D = other != nullptr ? other->D : face_conductance(m, i, j, k, l);
-        float c = D;
-        if (konvek) {
-            const float F = face_flow(m, i, j, k, l, f);
-            const float w = other != nullptr && other->F == F ? other->w : peclet_weight(scheme, F, D);
-            if (l % 2 == 0) up[axis] = FaceWeight{F, D, w, true};
-            c = convective_coefficient(l, F, D, w);
-        } else if (l % 2 == 0) {
-            up[axis] = FaceWeight{0.0f, D, 0.0f, true};
-        }
-        (*coef[static_cast<std::size_t>(l - 1)])(i, j, k) = c;
-        sum += static_cast<double>(c);
+    one_face_once<1>(m, i, j, k, o, konvek, scheme, f, &xm, up, sum);
+    one_face_once<2>(m, i, j, k, o, konvek, scheme, f, &xm, up, sum);
+    if (nf > 2) {
+        one_face_once<3>(m, i, j, k, o, konvek, scheme, f, &ym, up, sum);
+        one_face_once<4>(m, i, j, k, o, konvek, scheme, f, &ym, up, sum);
+    }
+    if (nf > 4) {
+        one_face_once<5>(m, i, j, k, o, konvek, scheme, f, &zm, up, sum);
+        one_face_once<6>(m, i, j, k, o, konvek, scheme, f, &zm, up, sum);
     }
     return sum;
 }
