@@ -39,7 +39,7 @@ inline float saturated_face(float C, float H1, float H2, float Zu, float Zo, flo
 }
 
 //! KONDUK for node (I,J,K); the body of the whole-grid loop and of DELTAH.
-inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K) {
+inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K, ViscosityMemo* memo = nullptr) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     const auto& t = m.trns;
@@ -77,7 +77,7 @@ inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K) 
     const float CZ = HARMON(Kz, Kz2, g.GEWZ(K));
 
     float VX = 1.0f, VY = 1.0f, VZ = 1.0f;
-    if (m.inf5.IVISK == 1) VISKOS(m, I, J, K, VX, VY, VZ);
+    if (m.inf5.IVISK == 1) VISKOS(m, I, J, K, VX, VY, VZ, memo);
     p.KFMX(I, J, K) = CX / VX;
     p.KFMY(I, J, K) = CY / VY;
     p.KFMZ(I, J, K) = CZ / VZ;
@@ -115,7 +115,8 @@ void KOEFFH(Model& m) {
     // formed; a node's own values depend on no other node's in either pass,
     // so the rows go to the members of the work team.
     for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
-        for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K);
+        ViscosityMemo memo;  // neighbouring faces often share their temperature
+        for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K, &memo);
     });
 
     if (m.inf2.IBILD >= 2) m.io.console().put_record("");

@@ -113,9 +113,10 @@ inline int32_t bands_per_layer(int32_t NY) { return (NY + kBandRows - 1) / kBand
 
 //! The Rows rows of band u (layer u / nb + 1, rows from (u % nb) * kBandRows
 //! + 1) with the node functor, reading the old values from v and the new
-//! ones from w (see point_row; the functor writes to w).
+//! ones from w (see point_row; the functor writes to w). The functor comes
+//! and goes by value, so that its members stay in registers.
 template <int32_t Rows, class Value, class Node>
-void ascending_band(Node& node, const Value* v, const Value* w, int32_t NX, int32_t NY, int32_t NZ, int32_t u,
+Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32_t NY, int32_t NZ, int32_t u,
                     std::vector<std::atomic<int32_t>>& done) {
     const int32_t nb = bands_per_layer(NY);
     const int32_t K = u / nb + 1, b = u % nb, J0 = b * kBandRows + 1;
@@ -156,6 +157,7 @@ void ascending_band(Node& node, const Value* v, const Value* w, int32_t NX, int3
         }
         mine.store(s, std::memory_order_release);
     }
+    return node;
 }
 
 //! One ascending sweep of the model's values on a team of two (see above).
@@ -185,18 +187,18 @@ bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values
     using Node = decltype(make_node(v, w));
     std::array<std::optional<Node>, WorkTeam::kMaxMembers> nodes;
     auto task = [&](int member) {
-        Node node = make_node(v, w);  // a local, whose members stay in registers
+        std::optional<Node>& node = nodes[static_cast<std::size_t>(member)];
+        node.emplace(make_node(v, w));
         const int32_t nb = bands_per_layer(NY);
         for (int32_t u = member; u < units; u += members) {
             const int32_t rows = std::min(kBandRows, NY - (u % nb) * kBandRows);
             switch (rows) {
-                case 1: ascending_band<1>(node, v, w, NX, NY, NZ, u, a.done); break;
-                case 2: ascending_band<2>(node, v, w, NX, NY, NZ, u, a.done); break;
-                case 3: ascending_band<3>(node, v, w, NX, NY, NZ, u, a.done); break;
-                default: ascending_band<kBandRows>(node, v, w, NX, NY, NZ, u, a.done); break;
+                case 1: node.emplace(ascending_band<1>(*node, v, w, NX, NY, NZ, u, a.done)); break;
+                case 2: node.emplace(ascending_band<2>(*node, v, w, NX, NY, NZ, u, a.done)); break;
+                case 3: node.emplace(ascending_band<3>(*node, v, w, NX, NY, NZ, u, a.done)); break;
+                default: node.emplace(ascending_band<kBandRows>(*node, v, w, NX, NY, NZ, u, a.done)); break;
             }
         }
-        nodes[static_cast<std::size_t>(member)].emplace(node);
     };
     team.run(task);
     bool more = false;
