@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "results/results.hpp"
 #include "state/model.hpp"
 
 namespace gruv {
@@ -31,9 +32,11 @@ void WARMOU(Model& m);
 void WARMIN(Model& m);
 
 // Control cards and main program ------------------------------------------------
-//! What the command line may change: the name of the main input file.
+//! What the command line may change: the name of the main input file and
+//! the result files for other tools.
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
+    ResultPaths results;                //!< result files for other tools (none by default)
 };
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
 void INFORM(Model& m, const RunOptions& options);

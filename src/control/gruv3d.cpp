@@ -10,6 +10,8 @@
 #include "input/input.hpp"
 #include "output/output.hpp"
 #include "records/records.hpp"
+#include "records/units.hpp"
+#include "results/results.hpp"
 #include "schedule/schedule.hpp"
 #include "state/stop.hpp"
 
@@ -25,6 +27,7 @@ struct LoopState {
     int32_t IZANF = 0;    //!< 0 until the head of the additional data file is read
     int32_t NINTER = 0;   //!< intervals of the run
     int32_t step = 0;     //!< time step in progress, counted from the start of the run
+    ResultFiles* results = nullptr;  //!< result files for other tools
 };
 
 void preset(Model& m) {
@@ -54,11 +57,22 @@ void console_and_listing(Model& m, const FormatProgram& f, const Items&... items
     write(m.io.unit(m.inf2.IOUT), f, items...);
 }
 
-//! A deck whose time loop cannot run: the reason and the abort line on the
-//! console and the listing, then the stop.
+//! The place in the deck of value `item` of card 7, as a line for the
+//! console and the listing.
+void card7_place_line(Model& m, int32_t item) {
+    const std::string line = location_line(m.io.kept_place(value_key("7  ", item)));
+    if (line.empty()) return;
+    m.io.console().put_record(line);
+    m.io.unit(m.inf2.IOUT).put_record(line);
+}
+
+//! A deck whose time loop cannot run: the reason, the place of the value of
+//! card 7 it concerns and the abort line on the console and the listing,
+//! then the stop.
 template <class... Items>
-[[noreturn]] void stop_before_loop(Model& m, const FormatProgram& reason, const Items&... items) {
+[[noreturn]] void stop_before_loop(Model& m, int32_t card7_item, const FormatProgram& reason, const Items&... items) {
     console_and_listing(m, reason, items...);
+    card7_place_line(m, card7_item);
     console_and_listing(m, aborted_line());
     stop_run(m, kExitInput);
 }
@@ -92,17 +106,19 @@ void stop_if_diverged(Model& m, const char* solver, const LoopState& s) {
 void solve_flow(Model& m, const LoopState& s) {
     const bool point = m.par2.OMEGA > 0.0f;
     point ? ITERAH(m) : IADIST(m);
+    s.results->solved(m, Solve::Flow);
     stop_if_diverged(m, point ? "ITERAH" : "IADIST", s);
 }
 
 void solve_heat(Model& m, const LoopState& s) {
     const bool point = m.par1.OMEGT > 0.0f;
     point ? ITERAT(m) : IADITP(m);
+    s.results->solved(m, Solve::Heat);
     stop_if_diverged(m, point ? "ITERAT" : "IADITP", s);
 }
 
 //! The group of calls that makes a printout; WFLUSS gets the steps it covers.
-void printout(Model& m, int32_t steps) {
+void printout(Model& m, const LoopState& s, int32_t steps) {
     if (m.inf4.IMODE <= 1) TMPDRU(m);
     if (m.inf4.IMODE >= 1) PIEDRU(m);
     if (m.inf4.IWARMO == 1) WARMOU(m);
@@ -111,10 +127,18 @@ void printout(Model& m, int32_t steps) {
         ENERGI(m);
         WFLUSS(m, steps);
     }
+    s.results->printout(m);
 }
 
-[[noreturn]] void normal_end(Model& m) {
+//! A record of the observation file, and of the observation table.
+void observe(Model& m, const LoopState& s) {
+    OBSDAT(m);
+    s.results->observation(m);
+}
+
+[[noreturn]] void normal_end(Model& m, const LoopState& s) {
     static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
+    s.results->end(m);
     write(m.io.unit(m.inf2.IOUT), done);
     write(m.io.console(), done);
     ZEITCL(m);
@@ -124,8 +148,8 @@ void printout(Model& m, int32_t steps) {
 [[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
     static const FormatProgram& criterion =
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
-    printout(m, s.NSCHR);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    printout(m, s, s.NSCHR);
+    if (m.inf4.NBEOB > 0) observe(m, s);
     console_and_listing(m, criterion, m.par1.EPST);
     console_and_listing(m, aborted_line());
     ZEITCL(m);
@@ -140,7 +164,7 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) {
         static const FormatProgram& no_grid = fixed_format(
             "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
-        stop_before_loop(m, no_grid);
+        stop_before_loop(m, 4, no_grid);  // IEINGA
     }
     const auto& d = m.ndim;
     const int32_t IMODE = m.inf4.IMODE;
@@ -197,17 +221,32 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     if (m.inf1.NZINT <= 0) {
         static const FormatProgram& no_interval = fixed_format(
             "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
-        stop_before_loop(m, no_interval, m.inf1.NZINT);
+        stop_before_loop(m, 2, no_interval, m.inf1.NZINT);  // NZINT
     }
     s.NINTER = m.inf1.NZSCHR / m.inf1.NZINT;
     if (m.inf1.IEINGA >= 0 && IMODE == 2) flow_coefficients(m);
 }
 
+//! A step whose end would lie at an infinite simulated time (steps grown
+//! without bound) cannot be computed or printed: the run stops before it.
+void stop_if_time_infinite(Model& m, const LoopState& s) {
+    static const FormatProgram& infinite = fixed_format(
+        "(/,T16,' Simulierte Zeit nach Zeitschritt ',I6,' nicht mehr darstellbar',"
+        "' - Zeitschrittfaktor ZFAKT zu gross (Karte 7)')");
+    if (std::isfinite(m.par1.ZEIT + m.par1.DELT)) return;
+    console_and_listing(m, infinite, s.step + 1);
+    card7_place_line(m, 8);  // ZFAKT
+    console_and_listing(m, aborted_line());
+    ZEITCL(m);
+    stop_run(m, kExitAborted);
+}
+
 void time_step(Model& m, LoopState& s) {
     const int32_t IMODE = m.inf4.IMODE;
     const auto& d = m.ndim;
+    stop_if_time_infinite(m, s);
     ++s.step;
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
     account_clock(m, true);
     ++s.NSCHR;
     if (m.inf3.IZUSAT == 1 && s.NZUSCH == m.inf3.NZUSAT) {
@@ -245,9 +284,10 @@ void time_step(Model& m, LoopState& s) {
     }
     if (IMODE == 2) QKOEFH(m);
     ZEITBE(m, 1);
+    s.results->step_done(m, s.step);
     if (m.inf3.ISTAT == 1 && m.inf2.NIT == 1 && p1.FEHLER < p1.EPST) steady_state_end(m, s);
     if (s.NSCHR == m.inf2.NAUSG) {
-        printout(m, m.inf2.NAUSG);
+        printout(m, s, m.inf2.NAUSG);
         s.NSCHR = 0;
     }
 }
@@ -257,8 +297,8 @@ void interval_end(Model& m, LoopState& s) {
     static const FormatProgram& started = fixed_format("(/,T16,' Energieentzug bzw. Energieeingabe gestartet')");
     const int32_t IMODE = m.inf4.IMODE;
     if (m.inf1.NZINT == m.inf1.NZSCHR) {
-        if (m.inf4.NBEOB > 0) OBSDAT(m);
-        normal_end(m);
+        if (m.inf4.NBEOB > 0) observe(m, s);
+        normal_end(m, s);
     }
     s.IONOFF = std::abs(s.IONOFF - 1);
     for (int32_t n = 1; n <= m.inf3.NUMW; ++n) UMWAND(m, n, s.IONOFF);
@@ -268,31 +308,35 @@ void interval_end(Model& m, LoopState& s) {
         if (IMODE == 2) flow_coefficients(m);
         if (IMODE == 0) heat_coefficients(m);
     }
-    if (s.NSCHR != 0) printout(m, s.NSCHR);
+    if (s.NSCHR != 0) printout(m, s, s.NSCHR);
     if (IMODE <= 1) KOPIER(m, 1);
     write(m.io.unit(m.inf2.IOUT), s.IONOFF == 0 ? stopped : started);
-    if (m.inf4.NBEOB > 0) OBSDAT(m);
+    if (m.inf4.NBEOB > 0) observe(m, s);
 }
 
-void run(Model& m, const RunOptions& options) {
-    LoopState s;
+void run(Model& m, const RunOptions& options, ResultFiles& results) {
+    LoopState s{.results = &results};
+    results.open(m);
     start_up(m, options, s);
+    results.start(m);
     for (int32_t interval = 1; interval <= s.NINTER; ++interval) {
         for (int32_t n = 1; n <= m.inf1.NZINT; ++n) time_step(m, s);
         interval_end(m, s);
     }
-    normal_end(m);
+    normal_end(m, s);
 }
 
 }  // namespace
 
 int GRUV3D(Model& m, const RunOptions& options) {
     int status = kExitNormal;
+    ResultFiles results(options.results);
     try {
-        run(m, options);
+        run(m, options, results);
     } catch (const RunStopped& stop) {
         status = stop.status;
     }
+    status = results.close(m, status);
     m.io.flush_all();
     return status;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/control.hpp"
 #include "records/card_reader.hpp"
@@ -32,29 +33,46 @@ struct CardDeck {
     std::string label = "1  ";  //!< label of the card being read
 
     // Failures while reading a card end the run after a list-directed line on
-    // the console and the stop text.
+    // the console, the place in the file and the stop text.
+    [[noreturn]] void stop(const std::string& what, const SourcePlace& place, std::string_view stop_text) {
+        write_finding(m.io.console(), {list_message(what), place});
+        stop_run(m, kExitInput, stop_text);
+    }
     [[noreturn]] void end_of_file() {
-        write_list(m.io.console(), "unerwartet Dateiende erreicht nach Karte " + label);
-        stop_run(m, kExitInput, "Bitte Datei ergaenzen!");
+        stop("unerwartet Dateiende erreicht nach Karte " + label, failure_place(in), "Bitte Datei ergaenzen!");
     }
     [[noreturn]] void bad_data() {
-        write_list(m.io.console(), "fehlerhaftes Datenformat in Karte " + label);
-        stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+        stop("fehlerhaftes Datenformat in Karte " + label, failure_place(in), "Bitte Datei ueberpruefen!");
     }
-    //! A value the card must not hold: what is wrong, in the card's words.
-    [[noreturn]] void reject(std::string_view what) {
-        write_list(m.io.console(), std::string(what) + " in Karte " + label);
-        stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+    [[noreturn]] void not_finite() {
+        stop("nicht endlicher Zahlenwert in Karte " + label, failure_place(in), "Bitte Datei ueberpruefen!");
+    }
+    //! A value the card must not hold: what is wrong, in the card's words;
+    //! item is the value's position on the card (or on the card read as `key`).
+    [[noreturn]] void reject(std::string_view what, int32_t item, const std::string& key = {}) {
+        stop(std::string(what) + " in Karte " + label, place(key.empty() ? label : key, item),
+             "Bitte Datei ueberpruefen!");
     }
     void check(CardOutcome outcome) {
-        if (outcome == CardOutcome::EndOfFile) end_of_file();
-        if (outcome == CardOutcome::BadData) bad_data();
+        switch (outcome) {
+            case CardOutcome::Read: return;
+            case CardOutcome::EndOfFile: end_of_file();
+            case CardOutcome::BadData: bad_data();
+            case CardOutcome::NotFinite: not_finite();
+        }
     }
+    //! Keeps the places of the n values just read under card (their keys
+    //! as value_key gives them), for checks after the card.
+    void remember(const std::string& card, int32_t n) {
+        for (int32_t item = 0; item < n; ++item) m.io.keep_place(value_key(card, item), field_place(in, item));
+    }
+    SourcePlace place(const std::string& card, int32_t item) const { return m.io.kept_place(value_key(card, item)); }
 
     template <class... Items>
     void card(std::string_view card_label, Items&&... items) {
         label = card_label;
         check(read_card_items(in, std::forward<Items>(items)...));
+        remember(label, sizeof...(Items));
     }
     const FormatProgram& format_card() {
         const FormatProgram* f = nullptr;
@@ -72,11 +90,16 @@ struct CardDeck {
 void open_main_input(Model& m, const RunOptions& options, bool name_given) {
     static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
     if (m.io.open_input(kMainInput, options.input_file)) return;
+    ConsoleUnit& con = m.io.console();
     if (name_given) {
-        write(m.io.console(), not_found, fixed(options.input_file, 20));
+        if (is_directory(options.input_file)) {
+            write_list(con, "Datei " + options.input_file + " ist ein Verzeichnis - Bearbeitung abgebrochen");
+        } else {
+            write(con, not_found, fixed(options.input_file, 20));
+        }
         stop_run(m, kExitInput);
     }
-    ConsoleUnit& con = m.io.console();
+    if (is_directory(options.input_file)) write_list(con, "Datei " + options.input_file + " ist ein Verzeichnis");
     std::string typed;
     for (;;) {
         con.prompt(" Eingabedatenfile eingeben    ==> ");
@@ -86,17 +109,22 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
             stop_run(m, kExitInput);
         }
         const std::string name = trim_name(fixed(typed, 20));
-        if (!name.empty() && m.io.open_input(kMainInput, name)) return;
+        if (name.empty()) continue;
+        if (m.io.open_input(kMainInput, name)) return;
+        if (is_directory(name)) write_list(con, "Datei " + name + " ist ein Verzeichnis");
     }
 }
 
 //! Opens a result file named on the control cards; a file that cannot be
-//! created ends the run.
-void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary) {
+//! created ends the run, naming the place of the name in the deck (named_at)
+//! when it comes from there.
+void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary, const SourcePlace& named_at = {}) {
     const std::string path = trim_name(name);
     const bool ok = binary ? m.io.open_binary(unit, path) : m.io.open_output(unit, path);
     if (!ok) {
-        write_list(m.io.console(), "Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen");
+        write_finding(
+            m.io.console(),
+            {list_message("Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen"), named_at});
         stop_run(m, kExitInput);
     }
 }
@@ -248,11 +276,7 @@ void INFORM(Model& m, const RunOptions& options) {
     // Card 1: the title, without a format card.
     static const FormatProgram& a80 = fixed_format("(A80)");
     std::string title(80, ' ');
-    {
-        const ReadOutcome r = read(deck.in, a80, title);
-        if (r == ReadOutcome::End) deck.end_of_file();  // an empty main input file
-        if (r == ReadOutcome::BadData) deck.bad_data();
-    }
+    deck.check(read_data_items(deck.in, a80, title));  // an end here: an empty main input file
 
     auto& i1 = m.inf1;
     auto& i2 = m.inf2;
@@ -267,24 +291,31 @@ void INFORM(Model& m, const RunOptions& options) {
 
     std::string observation_file(20, ' '), output_file(20, ' '), additional_file(20, ' ');
     deck.card("5  ", i4.NBEOB, i3.IZUSAT, i3.NZUSAT, observation_file, output_file, additional_file);
-    if (i4.NBEOB > MAXBEO) deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB));
+    if (i4.NBEOB > MAXBEO)
+        deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB), 0);
     // Fewer than one step between two readings would read the next record
     // of the additional data file before the first step has used the last.
     if (i3.IZUSAT == 1 && i3.NZUSAT < 1)
         deck.reject("Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = " + std::to_string(i3.NZUSAT) +
-                    " - mindestens 1 erforderlich");
+                        " - mindestens 1 erforderlich",
+                    2);
     i2.IOUT = 6;
     if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
         static const FormatProgram& missing =
             fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
-        write(m.io.console(), missing, additional_file);
+        const std::string name = trim_name(additional_file);
+        write_finding(
+            m.io.console(),
+            {is_directory(name) ? list_message("Datei " + name + " ist ein Verzeichnis - Bearbeitung abgebrochen")
+                                : message_records(missing, additional_file),
+             deck.place("5  ", 5)});
         stop_run(m, kExitInput);
     }
-    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false);
+    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false, deck.place("5  ", 3));
     if (output_file == fixed("TERMINAL", 20)) {
         i2.IOUT = 1;
     } else {
-        open_result_file(m, kListing, output_file, false);
+        open_result_file(m, kListing, output_file, false, deck.place("5  ", 4));
     }
 
     int32_t step_length = 0;
@@ -299,11 +330,11 @@ void INFORM(Model& m, const RunOptions& options) {
     deck.card("11 ", p1.ALFAT, p1.OMEGT, i1.KNLAGE, i1.ISCHEM, i2.KONVEK, i2.IPHASE, i2.IBILD, i1.IRICHT, i2.ISTOFF,
               i2.IAENDR);
     if (i1.KNLAGE != 0 && i1.KNLAGE != 1)
-        deck.reject("Gitterkonvention KNLAGE = " + std::to_string(i1.KNLAGE) + " nicht erlaubt (nur 0 oder 1)");
+        deck.reject("Gitterkonvention KNLAGE = " + std::to_string(i1.KNLAGE) + " nicht erlaubt (nur 0 oder 1)", 2);
     if (i1.IRICHT != 0 && i1.IRICHT != 1)
-        deck.reject("Iterationsrichtung IRICHT = " + std::to_string(i1.IRICHT) + " nicht erlaubt (nur 0 oder 1)");
+        deck.reject("Iterationsrichtung IRICHT = " + std::to_string(i1.IRICHT) + " nicht erlaubt (nur 0 oder 1)", 7);
     if (i2.ISTOFF < 0 || i2.ISTOFF > 5)
-        deck.reject("Stoffdatenoption ISTOFF = " + std::to_string(i2.ISTOFF) + " nicht erlaubt (nur 0 bis 5)");
+        deck.reject("Stoffdatenoption ISTOFF = " + std::to_string(i2.ISTOFF) + " nicht erlaubt (nur 0 bis 5)", 8);
 
     if (i2.ISTOFF <= 1) {
         set_material_defaults(m);
@@ -312,8 +343,8 @@ void INFORM(Model& m, const RunOptions& options) {
                   p4.DTGEF, p4.DWAN);
         // The freezing interval divides the latent heat; the ice-fraction
         // limit divides the step of the phase-change control.
-        if (!(p4.DTGEF > 0.0f)) deck.reject("Temperaturschritt bei Frost DTGEF muss groesser 0 sein");
-        if (!(p4.DWAN >= 0.0f)) deck.reject("max. Aenderung des Eisanteils DWAN darf nicht negativ sein");
+        if (!(p4.DTGEF > 0.0f)) deck.reject("Temperaturschritt bei Frost DTGEF muss groesser 0 sein", 10);
+        if (!(p4.DWAN >= 0.0f)) deck.reject("max. Aenderung des Eisanteils DWAN darf nicht negativ sein", 11);
         if (i2.ISTOFF >= 5) {
             deck.card("11d", p4.WLKA, p4.WLKB);
         } else if (i2.ISTOFF >= 3) {
@@ -326,24 +357,26 @@ void INFORM(Model& m, const RunOptions& options) {
     int32_t unused_int = 0;
     deck.card("13 ", unused_real, p2.HGOK, p2.ALFA, p2.OMEGA, p2.EPSH, i4.IMODE, m.inf5.IVISK, unused_int);
     if (i4.IMODE < 0 || i4.IMODE > 2)
-        deck.reject("Rechenmodus IMODE = " + std::to_string(i4.IMODE) + " nicht erlaubt (nur 0, 1 oder 2)");
-    if (p2.ALFA < 0.0f && i4.IMODE != 0) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
+        deck.reject("Rechenmodus IMODE = " + std::to_string(i4.IMODE) + " nicht erlaubt (nur 0, 1 oder 2)", 5);
+    if (p2.ALFA < 0.0f && i4.IMODE != 0) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt", 2);
     // The viscosity follows the temperatures, which a flow-only run does not have.
     if (m.inf5.IVISK == 1 && i4.IMODE == 2)
-        deck.reject("Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2");
+        deck.reject("Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2", 6);
     if (i4.IMODE != 2) {
         // Heat-transport values of card 11 that have no meaning outside their
         // range: the heat equation takes convection only from 1, and freezing
         // temperatures are set only for phase-change options up to 3.
         deck.label = "11 ";
         if (i2.KONVEK != 0 && i2.KONVEK != 1)
-            deck.reject("Konvektionsschalter KONVEK = " + std::to_string(i2.KONVEK) + " nicht erlaubt (nur 0 oder 1)");
+            deck.reject("Konvektionsschalter KONVEK = " + std::to_string(i2.KONVEK) + " nicht erlaubt (nur 0 oder 1)",
+                        4);
         if (i2.KONVEK != 0 && (i1.ISCHEM < 0 || i1.ISCHEM > 5))
-            deck.reject("Konvektionsschema ISCHEM = " + std::to_string(i1.ISCHEM) + " nicht erlaubt (nur 0 bis 5)");
-        if (i2.IPHASE < 0) deck.reject("negativer Wert IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt");
+            deck.reject("Konvektionsschema ISCHEM = " + std::to_string(i1.ISCHEM) + " nicht erlaubt (nur 0 bis 5)", 3);
+        if (i2.IPHASE < 0) deck.reject("negativer Wert IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt", 5);
         if (i2.IPHASE > 3)
-            deck.reject("Phasenwechseloption IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt (nur 0 bis 3)");
-        if (p1.ALFAT < 0.0f) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt");
+            deck.reject("Phasenwechseloption IPHASE = " + std::to_string(i2.IPHASE) + " nicht erlaubt (nur 0 bis 3)",
+                        5);
+        if (p1.ALFAT < 0.0f) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt", 0);
     }
     {
         const bool binary = m.isop.ISOFRM == 1;
@@ -364,7 +397,10 @@ void INFORM(Model& m, const RunOptions& options) {
     if (i4.NBEOB > 0) {
         deck.label = "15b";
         const FormatProgram& f = deck.format_card();
-        for (int n = 1; n <= i4.NBEOB; ++n) deck.data(f, i4.IBEOB(n), i4.JBEOB(n), i4.KBEOB(n));
+        for (int n = 1; n <= i4.NBEOB; ++n) {
+            deck.data(f, i4.IBEOB(n), i4.JBEOB(n), i4.KBEOB(n));
+            deck.remember("15b/" + std::to_string(n), 3);
+        }
     }
 
     // The time step in seconds; an unknown unit or a step that is not
@@ -379,10 +415,10 @@ void INFORM(Model& m, const RunOptions& options) {
     } else if (time_unit == "TAG") {
         p1.FZEIT = 86400.0f;
     } else {
-        deck.reject("unbekannte Zeiteinheit '" + time_unit + "' (erlaubt: SEK, MIN, STU, TAG)");
+        deck.reject("unbekannte Zeiteinheit '" + time_unit + "' (erlaubt: SEK, MIN, STU, TAG)", 7);
     }
     p1.DELT = static_cast<float>(step_length) * p1.FZEIT;
-    if (!(p1.DELT > 0.0f)) deck.reject("Zeitschrittlaenge " + std::to_string(step_length) + " muss groesser 0 sein");
+    if (!(p1.DELT > 0.0f)) deck.reject("Zeitschrittlaenge " + std::to_string(step_length) + " muss groesser 0 sein", 6);
     if (p1.ZFAKT <= 0.0f) p1.ZFAKT = 1.0f;
     const float step_minutes = p1.DELT / 60.0f;
     float sim_hours = 0.0f;
@@ -400,13 +436,17 @@ void INFORM(Model& m, const RunOptions& options) {
         static const FormatProgram& conflict = fixed_format("(' Konflikt in der Knotendimensionierung:',/,1X,38('='))");
         write(m.io.console(), conflict);
         write_dimensions(m.io.console(), m);
+        const int32_t culprit = d.NX < 1 || d.NX > IX ? 0 : (d.NY < 1 || d.NY > IY ? 1 : 2);
+        m.io.console().put_record(location_line(deck.place("17 ", culprit)));
         stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
     }
     for (int n = 1; n <= i4.NBEOB; ++n) {
-        if (i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX || i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY || i4.KBEOB(n) < 1 ||
-            i4.KBEOB(n) > d.NZ) {
+        const bool i_out = i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX;
+        const bool j_out = i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY;
+        if (i_out || j_out || i4.KBEOB(n) < 1 || i4.KBEOB(n) > d.NZ) {
             deck.label = "15b";
-            deck.reject("Beobachtungsknoten " + std::to_string(n) + " liegt ausserhalb des Gitters");
+            deck.reject("Beobachtungsknoten " + std::to_string(n) + " liegt ausserhalb des Gitters",
+                        i_out ? 0 : (j_out ? 1 : 2), "15b/" + std::to_string(n));
         }
     }
     auto& t = m.temp;

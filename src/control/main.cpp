@@ -21,11 +21,16 @@ constexpr std::string_view kUsage =
     "fehlt sie, wird nach dem Namen gefragt. Alle anderen Dateien werden auf den\n"
     "Steuerkarten benannt und im Arbeitsverzeichnis angelegt.\n"
     "\n"
-    "  --help      diese Hilfe\n"
-    "  --version   Programmversion\n"
+    "  --help          diese Hilfe\n"
+    "  --version       Programmversion\n"
+    "\n"
+    "Ergebnisse fuer andere Programme (zusaetzlich zu den Dateien der Steuerkarten):\n"
+    "  --csv VERZ      Tabellen im Verzeichnis VERZ: observations.csv (Beobachtungs-\n"
+    "                  knoten), energy.csv (Energiebilanz je Ausdruck), solver.csv\n"
+    "                  (Iterationen je Zeitschritt)\n"
     "\n"
     "Rueckgabewert: 0 normales Ende, 1 fehlerhafte Eingabe oder fehlende Datei,\n"
-    "2 Berechnung abgebrochen, 3 interner Fehler.\n";
+    "2 Berechnung abgebrochen, 3 interner Fehler, 4 Ergebnisdatei nicht schreibbar.\n";
 
 //! One command-line option: "--name" alone, or "--name VALUE" / "--name=VALUE".
 struct Option {
@@ -36,7 +41,9 @@ struct Option {
 
 //! The options a run accepts (besides --help and --version).
 const std::vector<Option>& run_options() {
-    static const std::vector<Option> options = {};
+    static const std::vector<Option> options = {
+        {"--csv", true, [](gruv::RunOptions& o, const std::string& v) { o.results.csv_dir = v; }},
+    };
     return options;
 }
 

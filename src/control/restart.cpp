@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -12,10 +13,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/control.hpp"
+#include "records/card_reader.hpp"
 #include "records/records.hpp"
 #include "state/stop.hpp"
 #include "state/trace.hpp"
@@ -31,10 +36,10 @@ constexpr const char* kRestartScratch = "GRUVWS.neu";
 constexpr int32_t kRestartUnit = 9;
 
 // Row formats of the sections: ten values per line; a row of a multiple of
-// ten values is followed by an empty line. The velocities are written as
-// (50(10(1PE9.2)/)) would write them.
+// ten values is followed by an empty line.
 const FormatProgram& temperature_rows() { return fixed_format("(50(10F8.3/))"); }
 const FormatProgram& head_rows() { return fixed_format("(50(10F8.2/))"); }
+const FormatProgram& velocity_rows() { return fixed_format("(50(10(1PE9.2)/))"); }
 
 //! Collects the records of the restart file in memory.
 class RecordBuffer final : public RecordSink {
@@ -253,12 +258,122 @@ bool replace_file(const char* path, const char* scratch, std::string_view text) 
     return true;
 }
 
-//! Ends the run after a restart file that cannot be read.
-[[noreturn]] void restart_read_failed(Model& m, ReadOutcome outcome) {
+constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
+
+//! Ends the run after a restart file that cannot be read: the message, the
+//! place in the file, the stop.
+[[noreturn]] void restart_read_failed(Model& m, std::string_view message, const SourcePlace& place) {
+    write_finding(m.io.console(), {list_message(message), place});
     m.io.close(kRestartUnit);
-    write_list(m.io.console(), outcome == ReadOutcome::End ? "Unerwartet das Ende der Datei GRUVWS erreicht"
-                                                           : "Fehler in der Datenstruktur der Datei GRUVWS");
     stop_run(m, kExitInput);
+}
+
+bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+//! A place where a row departs from its layout, and the node it concerns.
+struct LayoutFault {
+    SourcePlace place;
+    int32_t element = -1;  //!< the value's element in the row; -1 for the row as a whole
+};
+
+//! The first place where the row just read departs from the layout WARMOU
+//! writes: a value field without a value (a short line read as padded with
+//! blanks), text behind the last value of a line, or a line that should be
+//! empty and is not. With `whole_fields` also a value cut by the end of its
+//! line. Nothing when the row is sound.
+std::optional<LayoutFault> layout_fault(const InputUnit& in, bool whole_fields) {
+    const ReadTrace& t = in.trace();
+    std::vector<int32_t> ends(t.used, 0);  // per record: the end of its last field
+    for (const auto& f : t.fields) {
+        const std::string& text = t.records[static_cast<std::size_t>(f.record)];
+        const auto start = std::min(static_cast<std::size_t>(f.start), text.size());
+        const std::string_view value = std::string_view(text).substr(start, static_cast<std::size_t>(f.width));
+        if (blank(value) || (whole_fields && value.size() < static_cast<std::size_t>(f.width)))
+            return LayoutFault{field_place(in, f.item, f.element), f.element};
+        auto& end = ends[static_cast<std::size_t>(f.record)];
+        end = std::max(end, f.start + f.width);
+    }
+    for (std::size_t r = 0; r < t.used; ++r) {
+        const std::string& text = t.records[r];
+        const auto end = static_cast<std::size_t>(ends[r]);
+        if (end < text.size() && !blank(std::string_view(text).substr(end)))
+            return LayoutFault{columns_place(in, r, static_cast<int32_t>(end) + 1, static_cast<int32_t>(text.size()))};
+    }
+    return std::nullopt;
+}
+
+//! One section of the restart file and what the reading run does with it.
+struct Section {
+    const FormatProgram& rows;  //!< the row format WARMOU writes it with
+    std::string_view name;      //!< its name in messages
+};
+
+//! Reads a section row by row: into the rows that row(j, k) gives, whose
+//! values must be finite numbers, or (row returns nullptr) into a scratch row
+//! only to check the layout of a section the run does not use. Stops the run
+//! on a damaged section; returns false when `leftover` and the section does
+//! not fit the grid (the caller reports the lines left over).
+template <class T, class RowOf>
+bool read_section(Model& m, InputUnit& in, const Section& s, bool leftover, RowOf row) {
+    const auto& d = m.ndim;
+    std::array<T, IX> scratch{};
+    for (int k = 1; k <= d.NZ; ++k)
+        for (int j = 1; j <= d.NY; ++j) {
+            T* values = leftover ? scratch.data() : row(j, k);
+            const InItem items[] = {in_array(values, d.NX)};
+            const CardOutcome r = leftover ? read_card_records(in, s.rows, items) : read_card_data(in, s.rows, items);
+            std::optional<LayoutFault> fault;
+            if (r != CardOutcome::Read) {
+                fault = LayoutFault{failure_place(in), failed_element(in)};
+            } else {
+                fault = layout_fault(in, leftover);
+            }
+            if (!fault) continue;
+            if (leftover) return false;
+            const std::string nodes =
+                fault->element >= 0 ? std::to_string(fault->element + 1) : "1-" + std::to_string(d.NX);
+            fault->place.context =
+                std::string(s.name) + ", Knoten (" + nodes + "," + std::to_string(j) + "," + std::to_string(k) + ")";
+            if (r == CardOutcome::EndOfFile)
+                restart_read_failed(m, "Unerwartet das Ende der Datei GRUVWS erreicht", fault->place);
+            if (r == CardOutcome::NotFinite)
+                restart_read_failed(m, "nicht endlicher Zahlenwert in der Datei GRUVWS", fault->place);
+            restart_read_failed(m, kDamaged, fault->place);
+        }
+    return true;
+}
+
+//! After the sections the run reads, the file may end (blank lines aside),
+//! or hold the rest of a coupled run's file of the same grid (rest: the
+//! sections that follow, checked for their layout and not used). Anything
+//! else is a file of another grid or mode: the first line left over is
+//! reported.
+void check_rest(Model& m, InputUnit& in, std::span<const Section> rest) {
+    const auto& d = m.ndim;
+    std::string line;
+    bool skipped_blank = false;
+    while (in.next_record(line)) {
+        if (blank(line)) {
+            skipped_blank = true;
+            continue;
+        }
+        SourcePlace first;
+        first.file = in.name();
+        first.line = in.lines_read();
+        first.has_text = true;
+        first.text = shown_text(line);
+        first.context = "ueberzaehlige Zeile fuer das Gitter " + std::to_string(d.NX) + " x " + std::to_string(d.NY) +
+                        " x " + std::to_string(d.NZ);
+        bool fits = !skipped_blank && !rest.empty();
+        if (fits) {
+            in.unread(std::move(line));
+            for (const Section& s : rest)
+                fits = fits && read_section<float>(m, in, s, true, [](int, int) { return nullptr; });
+        }
+        if (!fits) restart_read_failed(m, kDamaged, first);
+        check_rest(m, in, {});
+        return;
+    }
 }
 
 }  // namespace
@@ -304,30 +419,38 @@ void WARMOU(Model& m) {
 void WARMIN(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMIN");
     if (!m.io.open_input(kRestartUnit, kRestartFile)) {
-        write_list(m.io.console(), "Datei GRUVWS nicht verhanden - Simulation abgebrochen");
+        write_list(m.io.console(), is_directory(kRestartFile)
+                                       ? "Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen"
+                                       : "Datei GRUVWS nicht verhanden - Simulation abgebrochen");
         stop_run(m, kExitInput);
     }
     InputUnit& in = m.io.input(kRestartUnit);
-    const auto& d = m.ndim;
     const int32_t mode = m.inf4.IMODE;
+    const Section temperatures{temperature_rows(), "Temperaturen"};
+    const Section heads{head_rows(), "Piezometerhoehen"};
+    const Section velocities[] = {{velocity_rows(), "Geschwindigkeiten X"},
+                                  {velocity_rows(), "Geschwindigkeiten Y"},
+                                  {velocity_rows(), "Geschwindigkeiten Z"}};
 
+    // Every row must hold exactly the values of the grid: a file of another
+    // grid shows in the layout of its rows or in lines left over or missing.
     if (mode <= 1) {
+        read_section<double>(m, in, temperatures, false, [&](int j, int k) { return m.temp.TEMP.row(j, k); });
+        const auto& d = m.ndim;
         for (int k = 1; k <= d.NZ; ++k)
             for (int j = 1; j <= d.NY; ++j) {
                 double* T = m.temp.TEMP.row(j, k);
-                const ReadOutcome r = read(in, temperature_rows(), in_array(T, d.NX));
-                if (r != ReadOutcome::Ok) restart_read_failed(m, r);
                 for (int i = 0; i < d.NX; ++i) T[i] = T[i] + 273.15;
             }
     }
-    if (mode >= 1) {
-        for (int k = 1; k <= d.NZ; ++k)
-            for (int j = 1; j <= d.NY; ++j) {
-                const ReadOutcome r = read(in, head_rows(), in_array(m.wpot.WPOT.row(j, k), d.NX));
-                if (r != ReadOutcome::Ok) restart_read_failed(m, r);
-            }
-    }
-    // The velocity sections are not read: the run computes them again.
+    if (mode >= 1) read_section<float>(m, in, heads, false, [&](int j, int k) { return m.wpot.WPOT.row(j, k); });
+    // The velocity sections are not read: the run computes them again. A
+    // heat-only run may start from a coupled run's file.
+    const Section coupled_rest[] = {heads, velocities[0], velocities[1], velocities[2]};
+    std::span<const Section> rest;
+    if (mode == 0) rest = coupled_rest;
+    if (mode == 1) rest = velocities;
+    check_rest(m, in, rest);
     m.io.close(kRestartUnit);
 }
 

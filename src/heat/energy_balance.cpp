@@ -37,8 +37,10 @@ double cell_heat(Model& m, int32_t I, int32_t J, int32_t K, double T, double TG)
     return static_cast<double>(cap) * T + static_cast<double>(latent);
 }
 
+//! Heat content of the model [J]; last receives the content of the last
+//! cell summed (it keeps its value when no cell takes part).
 template <bool Trace>
-double model_heat(Model& m) {
+double model_heat(Model& m, double& last) {
     const auto& d = m.ndim;
     const float spkons = m.par2.SPKONS;
     double E = 0.0;
@@ -48,43 +50,14 @@ double model_heat(Model& m) {
                 // Nodes taken out of the heat transport carry the marker
                 // capacity SPKONS; they hold no heat of the model.
                 if (m.phys.CPGE(i, j, k) >= spkons) continue;
-                m.ekal.EZEL = cell_heat<Trace>(m, i, j, k, m.temp.TEMP(i, j, k), m.temp.TGEF(k));
-                E = E + m.ekal.EZEL;
+                last = cell_heat<Trace>(m, i, j, k, m.temp.TEMP(i, j, k), m.temp.TGEF(k));
+                E = E + last;
             }
     return E;
 }
 
-}  // namespace
-
-void ZELLEN(Model& m, int32_t I, int32_t J, int32_t K, double T, double TG) {
-    m.ekal.EZEL = m.inf2.IBILD >= 2 ? cell_heat<true>(m, I, J, K, T, TG) : cell_heat<false>(m, I, J, K, T, TG);
-}
-
-void ENERGI(Model& m) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "ENERGI");
-    const double E = m.inf2.IBILD >= 2 ? model_heat<true>(m) : model_heat<false>(m);
-    auto& e = m.ekal;
-    double since_last = 0.0;
-    double since_start = 0.0;  // 0 at the first report, which fixes the reference
-    if (m.inf2.IERST == 1) {
-        e.EANF = E;
-    } else {
-        since_last = E - e.EALT;
-        since_start = E - e.EANF;
-    }
-    e.EALT = E;
-    static const FormatProgram& f1 = fixed_format("(/,' Energieinhalt gesamt:                       ',1PE15.6,' Joule')");
-    static const FormatProgram& f2 = fixed_format("(' Energiebilanz seit dem letzten Ausdruck:    ',1PE15.6,' Joule')");
-    static const FormatProgram& f3 = fixed_format("(' Energiebilanz seit Beginn der Simulation:   ',1PE15.6,' Joule')");
-    auto& out = m.io.unit(m.inf2.IOUT);
-    write(out, f1, E);
-    write(out, f2, since_last);
-    write(out, f3, since_start);
-    m.inf2.IERST = 0;
-}
-
-void WFLUSS(Model& m, int32_t N) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "WFLUSS");
+//! Conductive heat flow into the heat-exchanger nodes [W], the sum of WFLUSS.
+float exchanger_flow(Model& m) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     auto& ph = m.phys;
@@ -143,6 +116,43 @@ void WFLUSS(Model& m, int32_t N) {
                 }
             }
     m.inf2.KONVEK = konvek;
+    return Q;
+}
+
+}  // namespace
+
+void ZELLEN(Model& m, int32_t I, int32_t J, int32_t K, double T, double TG) {
+    m.ekal.EZEL = m.inf2.IBILD >= 2 ? cell_heat<true>(m, I, J, K, T, TG) : cell_heat<false>(m, I, J, K, T, TG);
+}
+
+void ENERGI(Model& m) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "ENERGI");
+    double last = m.ekal.EZEL;
+    const double E = m.inf2.IBILD >= 2 ? model_heat<true>(m, last) : model_heat<false>(m, last);
+    m.ekal.EZEL = last;
+    auto& e = m.ekal;
+    double since_last = 0.0;
+    double since_start = 0.0;  // 0 at the first report, which fixes the reference
+    if (m.inf2.IERST == 1) {
+        e.EANF = E;
+    } else {
+        since_last = E - e.EALT;
+        since_start = E - e.EANF;
+    }
+    e.EALT = E;
+    static const FormatProgram& f1 = fixed_format("(/,' Energieinhalt gesamt:                       ',1PE15.6,' Joule')");
+    static const FormatProgram& f2 = fixed_format("(' Energiebilanz seit dem letzten Ausdruck:    ',1PE15.6,' Joule')");
+    static const FormatProgram& f3 = fixed_format("(' Energiebilanz seit Beginn der Simulation:   ',1PE15.6,' Joule')");
+    auto& out = m.io.unit(m.inf2.IOUT);
+    write(out, f1, E);
+    write(out, f2, since_last);
+    write(out, f3, since_start);
+    m.inf2.IERST = 0;
+}
+
+void WFLUSS(Model& m, int32_t N) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "WFLUSS");
+    const float Q = exchanger_flow(m);
 
     static const FormatProgram& f1 = fixed_format("(' Waermefluss zum Waermetauscher              ',1PE15.6,' Watt')");
     static const FormatProgram& f2 = fixed_format("(' Waermefluss pro Zeiteinheit                 ',1PE15.6,' Watt/Stunde')");
@@ -150,6 +160,20 @@ void WFLUSS(Model& m, int32_t N) {
     write(out, f1, Q);
     const float rate = Q * 3600.0f / m.par1.DELT;
     write(out, f2, static_cast<float>(N) * rate);
+}
+
+double heat_content(Model& m) {
+    double last = 0.0;
+    return model_heat<false>(m, last);
+}
+
+float exchanger_heat_flow(Model& m) {
+    // The routine trace belongs to the listing's own calls.
+    const int32_t ibild = m.inf2.IBILD;
+    m.inf2.IBILD = 0;
+    const float Q = exchanger_flow(m);
+    m.inf2.IBILD = ibild;
+    return Q;
 }
 
 void TAUPKT(Model& m, Array1<double, IZ>& TG, const Array1<float, IZ>& Z, int32_t I0, int32_t J0) {

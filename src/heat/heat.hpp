@@ -77,6 +77,12 @@ void ENERGI(Model& m);
 void ZELLEN(Model& m, int32_t I, int32_t J, int32_t K, double T, double TG);
 //! WFLUSS: conductive heat flow into the heat-exchanger nodes, printed for N steps.
 void WFLUSS(Model& m, int32_t N);
+//! Heat content of the model [J] as ENERGI sums it, without trace lines and
+//! without touching the balance items.
+double heat_content(Model& m);
+//! Heat flow into the heat-exchanger nodes [W] as WFLUSS sums it, without
+//! trace lines; the interface conductivities are given back as they were.
+float exchanger_heat_flow(Model& m);
 //! TAUPKT: freezing temperature of every layer from the water-table depth.
 void TAUPKT(Model& m, Array1<double, IZ>& TG, const Array1<float, IZ>& Z, int32_t I0, int32_t J0);
 

@@ -31,17 +31,29 @@ std::string_view field_name(const Model& m, const NodeArray<T>& A) {
 }
 
 //! One field block: its format card, then for every layer and row one read
-//! of NX values. A row that fails ends the run with the reader's message.
+//! of NX values. A row that fails ends the run with the reader's message and
+//! the place of the value in the file.
 template <class T>
 void read_field_block(Model& m, NodeArray<T>& A, std::string_view failure) {
     InputUnit& in = m.io.input(kMainInput);
     const auto& d = m.ndim;
+    const std::string name(field_name(m, A));
     const FormatProgram* f = nullptr;
-    input_cards::check_general(m, read_format_card(in, f), "in Formatkarte des Feldes " + std::string(field_name(m, A)));
+    input_cards::check_general(m, in, read_format_card(in, f), "in Formatkarte des Feldes " + name);
     for (int k = 1; k <= d.NZ; ++k)
-        for (int j = 1; j <= d.NY; ++j)
-            if (read_data_items(in, *f, in_array(A.row(j, k), d.NX)) != CardOutcome::Read)
-                stop_run(m, kExitInput, failure);
+        for (int j = 1; j <= d.NY; ++j) {
+            const CardOutcome r = read_data_items(in, *f, in_array(A.row(j, k), d.NX));
+            if (r == CardOutcome::Read) continue;
+            SourcePlace place = failure_place(in);
+            place.context = "Feld " + name + ", Knoten (" + std::to_string(failed_element(in) + 1) + "," +
+                            std::to_string(j) + "," + std::to_string(k) + ")";
+            if (r == CardOutcome::NotFinite) {
+                write_finding(m.io.console(), {list_message("nicht endlicher Zahlenwert im Feld " + name), place});
+                stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+            }
+            write_finding(m.io.console(), {{std::string(failure)}, place});
+            stop_run(m, kExitInput);
+        }
 }
 
 }  // namespace
@@ -72,7 +84,7 @@ void DATEIN(Model& m) {
     // Card 19: three integers that only the short input uses, then the
     // conduction factors.
     int32_t unused1 = 0, unused2 = 0, unused3 = 0;
-    input_cards::check_general(m, read_card_items(in, unused1, unused2, unused3, p.ANISX, p.ANISY, p.ANISZ),
+    input_cards::check_general(m, in, read_card_items(in, unused1, unused2, unused3, p.ANISX, p.ANISY, p.ANISZ),
                                "in Karte 19 ");
 
     GITTER(m);
@@ -85,7 +97,7 @@ void DATEIN(Model& m) {
         READMI(m, m.ifld.IFLG, IX, IY, IZ);
         READMR(m, p.PHIG, IX, IY, IZ);
         READMR(m, p.PHIN, IX, IY, IZ);
-        input_cards::check_general(m, read_card_items(in, in_array(p.SAETT.data(), d.NZ)), "im Feldblock SAETT");
+        input_cards::check_general(m, in, read_card_items(in, in_array(p.SAETT.data(), d.NZ)), "im Feldblock SAETT");
         for (int k = 1; k <= d.NZ; ++k) p.SAETT(k) = p.SAETT(k) / 100.0f;
         READMR(m, m.ener.SOUC, IX, IY, IZ);
         if (m.inf2.KONVEK == 1 && IMODE == 0) {

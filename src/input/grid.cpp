@@ -2,7 +2,10 @@
 // quantity derived from them (cell widths, node distances, coordinates, the
 // distances from a node to its cell faces, cell volumes).
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "input/input.hpp"
 #include "input/input_cards.hpp"
@@ -14,32 +17,52 @@ namespace gruv {
 
 namespace input_cards {
 
-void unexpected_end(Model& m, std::string_view label) {
+namespace {
+[[noreturn]] void stop_on_card(Model& m, std::string_view text, std::string_view label, const SourcePlace& place) {
     static const FormatProgram& f = fixed_format("(A,A3)");
-    write(m.io.console(), f, " unerwartet Ende der Eingabedatei erreicht in Karte ", label);
+    write_finding(m.io.console(), {message_records(f, text, label), place});
     stop_run(m, kExitInput);
 }
+}  // namespace
 
-void bad_structure(Model& m, std::string_view label) {
-    static const FormatProgram& f = fixed_format("(A,A3)");
-    write(m.io.console(), f, " fehlerhafte Datenstruktur in Karte ", label);
-    stop_run(m, kExitInput);
+void unexpected_end(Model& m, std::string_view label, const SourcePlace& place) {
+    stop_on_card(m, " unerwartet Ende der Eingabedatei erreicht in Karte ", label, place);
 }
 
-void check_card(Model& m, CardOutcome outcome, std::string_view label) {
-    if (outcome == CardOutcome::EndOfFile) unexpected_end(m, label);
-    if (outcome == CardOutcome::BadData) bad_structure(m, label);
+void bad_structure(Model& m, std::string_view label, const SourcePlace& place) {
+    stop_on_card(m, " fehlerhafte Datenstruktur in Karte ", label, place);
 }
 
-void check_general(Model& m, CardOutcome outcome, std::string_view place) {
-    if (outcome == CardOutcome::EndOfFile) {
-        write_list(m.io.console(), "unerwartet Dateiende erreicht " + std::string(place));
-        stop_run(m, kExitInput, "Bitte Datei ergaenzen!");
+void not_finite(Model& m, std::string_view label, const SourcePlace& place) {
+    stop_on_card(m, " nicht endlicher Zahlenwert in Karte ", label, place);
+}
+
+void check_card(Model& m, CardOutcome outcome, std::string_view label, std::string_view context) {
+    if (outcome == CardOutcome::Read) return;
+    SourcePlace place = failure_place(m.io.input(kMainInput));
+    place.context = context;
+    switch (outcome) {
+        case CardOutcome::Read: return;
+        case CardOutcome::EndOfFile: unexpected_end(m, label, place);
+        case CardOutcome::BadData: bad_structure(m, label, place);
+        case CardOutcome::NotFinite: not_finite(m, label, place);
     }
-    if (outcome == CardOutcome::BadData) {
-        write_list(m.io.console(), "fehlerhaftes Datenformat " + std::string(place));
-        stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+}
+
+void check_general(Model& m, InputUnit& in, CardOutcome outcome, std::string_view place) {
+    std::string what;
+    std::string_view stop_text = "Bitte Datei ueberpruefen!";
+    switch (outcome) {
+        case CardOutcome::Read: return;
+        case CardOutcome::EndOfFile:
+            what = "unerwartet Dateiende erreicht ";
+            stop_text = "Bitte Datei ergaenzen!";
+            break;
+        case CardOutcome::BadData: what = "fehlerhaftes Datenformat "; break;
+        case CardOutcome::NotFinite: what = "nicht endlicher Zahlenwert "; break;
     }
+    write_finding(m.io.console(), {list_message(what + std::string(place)), failure_place(in)});
+    stop_run(m, kExitInput, stop_text);
 }
 
 }  // namespace input_cards
@@ -48,19 +71,69 @@ namespace {
 
 using input_cards::kMainInput;
 
+//! The largest value of a grid card and its place, for the range check of
+//! the derived geometry.
+struct GridCard {
+    std::string_view label;  //!< card label
+    int32_t largest = 1;     //!< number of the largest value on the card
+    SourcePlace place;       //!< where that value stands
+};
+
 //! Reads one grid card (format card and n values) into a per-direction array.
 //! A width or distance that is not positive would give empty cells and
 //! divisions by zero in every later coefficient: the card is rejected.
 template <int N>
-void read_grid_card(Model& m, std::string_view label, Array1<float, N>& values, int32_t n) {
+GridCard read_grid_card(Model& m, std::string_view label, Array1<float, N>& values, int32_t n) {
     static const FormatProgram& not_positive =
         fixed_format("(' Zellenbreite bzw. Knotenabstand Nr. ',I3,' ist nicht groesser 0 in Karte ',A3)");
-    input_cards::check_card(m, read_card_items(m.io.input(kMainInput), in_array(values.data(), n)), label);
+    InputUnit& in = m.io.input(kMainInput);
+    input_cards::check_card(m, read_card_items(in, in_array(values.data(), n)), label);
+    GridCard card{label, 1, {}};
     for (int32_t i = 1; i <= n; ++i) {
         if (!(values(i) > 0.0f)) {  // also catches a NaN
-            write(m.io.console(), not_positive, i, label);
+            write_finding(m.io.console(), {message_records(not_positive, i, label), field_place(in, 0, i - 1)});
             stop_run(m, kExitInput);
         }
+        if (values(i) > values(card.largest)) card.largest = i;
+    }
+    card.place = field_place(in, 0, card.largest - 1);
+    return card;
+}
+
+//! Largest of the first n values.
+template <int N>
+float largest_of(const Array1<float, N>& a, int32_t n) {
+    float v = a(1);
+    for (int32_t i = 2; i <= n; ++i) v = std::max(v, a(i));
+    return v;
+}
+
+//! Cell volumes, face areas and node coordinates must stay within single
+//! precision, or every coefficient built on them is infinite. When one does
+//! not, the largest value of the directions it involves is rejected.
+void check_grid_range(Model& m, const std::array<GridCard, 3>& cards) {
+    static const FormatProgram& too_large = fixed_format(
+        "(' Zellenbreite bzw. Knotenabstand Nr. ',I3,' zu gross - Volumen, Flaechen oder Koordinaten',"
+        "' nicht darstellbar in Karte ',A3)");
+    const auto& g = m.gitt;
+    const auto& d = m.ndim;
+    const std::array<float, 3> w = {largest_of(g.ZBRX, d.NX), largest_of(g.ZBRY, d.NY), largest_of(g.ZBRZ, d.NZ)};
+    const std::array<float, 3> last = {g.KORX(d.NX), g.KORY(d.NY), g.KORZ(d.NZ)};
+    // Each test: the value that must be finite and the directions it involves.
+    const std::pair<float, std::array<bool, 3>> tests[] = {
+        {w[1] * w[2], {false, true, true}}, {w[0] * w[2], {true, false, true}},
+        {w[0] * w[1], {true, true, false}}, {w[0] * w[1] * w[2], {true, true, true}},
+        {last[0], {true, false, false}},    {last[1], {false, true, false}},
+        {last[2], {false, false, true}},
+    };
+    for (const auto& [value, involved] : tests) {
+        if (std::isfinite(value)) continue;
+        std::size_t blamed = 3;
+        for (std::size_t n = 0; n < 3; ++n)
+            if (involved[n] && (blamed == 3 || w[n] > w[blamed])) blamed = n;
+        const GridCard& c = cards[blamed];
+        write_finding(m.io.console(), {message_records(too_large, c.largest, c.label), c.place});
+        stop_run(m, kExitInput);
     }
 }
 
@@ -107,20 +180,21 @@ void GITTER(Model& m) {
     const auto& d = m.ndim;
     const bool centred = m.inf1.KNLAGE == 0;
 
+    std::array<GridCard, 3> cards;
     if (centred) {
-        read_grid_card(m, "21 ", g.ZBRX, d.NX);
-        read_grid_card(m, "23 ", g.ZBRY, d.NY);
-        read_grid_card(m, "25 ", g.ZBRZ, d.NZ);
+        cards = {read_grid_card(m, "21 ", g.ZBRX, d.NX), read_grid_card(m, "23 ", g.ZBRY, d.NY),
+                 read_grid_card(m, "25 ", g.ZBRZ, d.NZ)};
     } else {
         // A direction with a single node still carries one value.
-        read_grid_card(m, "21 ", g.KABX, std::max(d.NX1, 1));
-        read_grid_card(m, "23 ", g.KABY, std::max(d.NY1, 1));
-        read_grid_card(m, "25 ", g.KABZ, std::max(d.NZ1, 1));
+        cards = {read_grid_card(m, "21 ", g.KABX, std::max(d.NX1, 1)),
+                 read_grid_card(m, "23 ", g.KABY, std::max(d.NY1, 1)),
+                 read_grid_card(m, "25 ", g.KABZ, std::max(d.NZ1, 1))};
     }
 
     derive_direction(centred, d.NX, g.ZBRX, g.KABX, g.KORX, g.ABXU, g.ABXO);
     derive_direction(centred, d.NY, g.ZBRY, g.KABY, g.KORY, g.ABYU, g.ABYO);
     derive_direction(centred, d.NZ, g.ZBRZ, g.KABZ, g.KORZ, g.ABZU, g.ABZO);
+    check_grid_range(m, cards);
 
     for (int k = 1; k <= d.NZ; ++k)
         for (int j = 1; j <= d.NY; ++j)

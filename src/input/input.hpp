@@ -2,8 +2,10 @@
 // input with its keyword table, and the echo of the input.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string_view>
 
+#include "records/card_reader.hpp"
 #include "state/model.hpp"
 
 namespace gruv {
@@ -18,8 +20,20 @@ void READMR(Model& m, NodeArray<float>& A, int32_t D1, int32_t D2, int32_t D3);
 void READMI(Model& m, NodeArray<int32_t>& A, int32_t D1, int32_t D2, int32_t D3);
 //! KURZIN: card 19 with boundary codes, the grid, card 27 per layer, card 29 entries.
 void KURZIN(Model& m);
-//! CHECKU: validates the keywords of the main input (MODE 1) or of the additional data file (MODE 0).
-void CHECKU(Model& m, int32_t MODE);
+//! Where an entry of the value-conversion table stands in its file: its
+//! keyword field, and its node indices with the selector.
+struct EntryPlace {
+    SourcePlace keyword;
+    SourcePlace nodes;
+};
+//! The places of an entry just read from `in` as entry N (keyword first,
+//! node indices and selector as items nodes_first .. nodes_first + 3).
+EntryPlace entry_place(const InputUnit& in, int32_t N, int32_t nodes_first);
+
+//! CHECKU: validates the keywords of the main input (MODE 1) or of the
+//! additional data file (MODE 0). places, when given, hold the places of the
+//! entries checked, in order; each rejected entry then names its line.
+void CHECKU(Model& m, int32_t MODE, std::span<const EntryPlace> places = {});
 //! Position of a keyword in the keyword table (1..31), or 0 when it is not there.
 int keyword_index(std::string_view word);
 
@@ -47,7 +61,7 @@ NodeRange selector_range(const Model& m, int32_t N, int32_t selector);
 //! outside the grid for their selector, and LEAK entries without a layer
 //! below: MODE 1 the entries of the main input, MODE 0 those of the
 //! additional data file. Lists each such entry, then ends the run.
-void check_entry_nodes(Model& m, int32_t MODE);
+void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> places = {});
 //! DATAUS: echo of every input field, layer by layer, and the node distances.
 void DATAUS(Model& m);
 

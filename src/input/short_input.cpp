@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "input/input.hpp"
 #include "input/input_cards.hpp"
@@ -45,6 +46,17 @@ template <class... Items>
 void write_listing_and_console(Model& m, const FormatProgram& f, const Items&... items) {
     write(m.io.unit(m.inf2.IOUT), f, items...);
     write(m.io.console(), f, items...);
+}
+
+//! Writes a line about entry n to the listing and to the console, each
+//! followed by the place of the entry when places holds it.
+template <class... Items>
+void write_entry_finding(Model& m, std::span<const EntryPlace> places, int32_t offset, SourcePlace EntryPlace::*which,
+                         const FormatProgram& f, const Items&... items) {
+    const std::size_t at = static_cast<std::size_t>(offset);
+    const Finding finding{message_records(f, items...), at < places.size() ? places[at].*which : SourcePlace{}};
+    write_finding(m.io.unit(m.inf2.IOUT), finding);
+    write_finding(m.io.console(), finding);
 }
 
 //! The error count of CHECKU and of the node check, then the stop.
@@ -115,7 +127,15 @@ NodeRange selector_range(const Model& m, int32_t N, int32_t selector) {
     }
 }
 
-void CHECKU(Model& m, int32_t MODE) {
+EntryPlace entry_place(const InputUnit& in, int32_t N, int32_t nodes_first) {
+    EntryPlace p{field_place(in, 0), fields_place(in, nodes_first, nodes_first + 3)};
+    const std::string& word = p.keyword.text;
+    p.keyword.context = "Eintrag " + std::to_string(N) + (word.empty() ? "" : " (" + word + ")");
+    p.nodes.context = p.keyword.context;
+    return p;
+}
+
+void CHECKU(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
     static const FormatProgram& unknown = fixed_format("(T16,I4,'. Schluesselwort: ',A4,' unbekannt!')");
     if (m.inf2.IBILD >= 1) ROUTIN(m, "CHECKU");
     int32_t first = 0, last = 0;
@@ -124,13 +144,13 @@ void CHECKU(Model& m, int32_t MODE) {
     for (int32_t n = first; n <= last; ++n) {
         const Word4& w = m.zyk2.SWORT(n);
         if (keyword_of(w) != Keyword::Unknown) continue;
-        write_listing_and_console(m, unknown, n, word_view(w));
+        write_entry_finding(m, places, n - first, &EntryPlace::keyword, unknown, n, word_view(w));
         ++errors;
     }
     if (errors > 0) stop_for_entries(m, MODE, errors);
 }
 
-void check_entry_nodes(Model& m, int32_t MODE) {
+void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
     static const FormatProgram& outside = fixed_format(
         "(T16,I4,'. Schluesselwort: ',A4,' Knoten (',I6,',',I6,',',I6,') ausserhalb des Gitters!')");
     static const FormatProgram& last_layer =
@@ -155,10 +175,11 @@ void check_entry_nodes(Model& m, int32_t MODE) {
         // layer too, whatever the selector.
         if (key == Keyword::LEAK) ok = ok && z.KORT(n) >= 1 && z.KORT(n) <= m.ndim.NZ;
         if (!ok) {
-            write_listing_and_console(m, outside, n, word_view(m.zyk2.SWORT(n)), z.IORT(n), z.JORT(n), z.KORT(n));
+            write_entry_finding(m, places, n - first, &EntryPlace::nodes, outside, n, word_view(m.zyk2.SWORT(n)),
+                                z.IORT(n), z.JORT(n), z.KORT(n));
             ++errors;
         } else if (key == Keyword::LEAK && z.KORT(n) == m.ndim.NZ) {
-            write_listing_and_console(m, last_layer, n, word_view(m.zyk2.SWORT(n)));
+            write_entry_finding(m, places, n - first, &EntryPlace::nodes, last_layer, n, word_view(m.zyk2.SWORT(n)));
             ++errors;
         }
     }
@@ -205,7 +226,7 @@ void KURZIN(Model& m) {
         } else {
             r = read_data_items(in, *f, wpot, trsx, trsy, trsz, quel, spei, phin, jflg);
         }
-        input_cards::check_card(m, r, label);
+        input_cards::check_card(m, r, label, "Schicht " + std::to_string(k));
 
         temp = temp + 273.15;
         rho = rho * 1000.0f;
@@ -260,29 +281,34 @@ void KURZIN(Model& m) {
     int32_t& NUMW = m.inf3.NUMW;
     NUMW = 0;
     bool closed = false;
+    std::vector<EntryPlace> places;  // where each entry stands, for the checks below
     for (int32_t n = 1; n <= IWERT; ++n) {
         Word4& w = m.zyk2.SWORT(n);
         const CardOutcome r = read_data_items(in, *f, in_chars(w.data(), 4), m.zyk1.WERT(n), z.IORT(n), z.JORT(n),
                                               z.KORT(n), z.IBER(n));
         if (r == CardOutcome::EndOfFile) {
-            write(m.io.console(), no_end, " fehlende ENDE - Anweisung in Karte ", label);
+            write_finding(m.io.console(),
+                          {message_records(no_end, " fehlende ENDE - Anweisung in Karte ", label), failure_place(in)});
             stop_run(m, kExitInput);
         }
-        if (r == CardOutcome::BadData) input_cards::bad_structure(m, label);
+        if (r != CardOutcome::Read) input_cards::check_card(m, r, label, entry_place(in, n, 2).keyword.context);
         if (word_view(w) == "ENDE") {
             closed = true;
             break;
         }
+        places.push_back(entry_place(in, n, 2));
         ++NUMW;
     }
     if (!closed) {
-        write(m.io.console(), table_full);
+        SourcePlace place = record_place(in);
+        place.context = places.back().keyword.context;
+        write_finding(m.io.console(), {message_records(table_full), place});
         stop_run(m, kExitInput);
     }
 
     m.io.close(kMainInput);
-    CHECKU(m, 1);
-    check_entry_nodes(m, 1);
+    CHECKU(m, 1, places);
+    check_entry_nodes(m, 1, places);
 
     // Boundary codes: Z, then Y, then X, each on the first and last plane.
     apply_boundary_code(m, code_z, d.NZ, [&](int32_t k) { return NodeRange{1, d.NX, 1, d.NY, k, k}; });

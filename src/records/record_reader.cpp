@@ -33,13 +33,13 @@ enum class Blanks : uint8_t { Null, Zero };
 // the end of the record: a field or a move to the right stops there (so a
 // later TL counts back from the end of the record, as with gfortran).
 struct InRecord {
-    std::string text;
+    std::string* text = nullptr;
     std::size_t pos = 0;
 
     //! The next field: up to w characters, fewer at the end of the record; a
     //! comma ends a numeric field early and is passed over.
     std::string_view take(std::size_t w, bool comma_ends) {
-        const std::string_view f = std::string_view(text).substr(pos, w);
+        const std::string_view f = std::string_view(*text).substr(pos, w);
         if (comma_ends) {
             const std::size_t c = f.find(',');
             if (c != std::string_view::npos) {
@@ -50,7 +50,49 @@ struct InRecord {
         pos += f.size();
         return f;
     }
-    void move_to(std::size_t p) { pos = p < text.size() ? p : text.size(); }
+    void move_to(std::size_t p) { pos = p < text->size() ? p : text->size(); }
+};
+
+// Supplies the records of one read: into the trace's storage when there is a
+// trace (so the records stay for messages), otherwise into one buffer.
+class RecordFeed {
+public:
+    RecordFeed(RecordSource& source, ReadTrace* trace) : source_(source), trace_(trace) {
+        if (trace_ != nullptr) trace_->clear();
+    }
+    //! Makes the next record current; false at the end of the file.
+    bool next(InRecord& rec) {
+        std::string* line = &buffer_;
+        if (trace_ != nullptr) {
+            if (trace_->used == trace_->records.size()) trace_->records.emplace_back();
+            line = &trace_->records[trace_->used];
+        }
+        if (!source_.next_record(*line)) {
+            if (trace_ != nullptr) trace_->ended = true;
+            return false;
+        }
+        if (trace_ != nullptr) ++trace_->used;
+        rec.text = line;
+        rec.pos = 0;
+        return true;
+    }
+    //! Notes the field a descriptor of width w is about to take at the
+    //! current position for element `element` of item `item`.
+    void note_field(const InRecord& rec, int32_t w, std::size_t item, int32_t element) {
+        if (trace_ == nullptr) return;
+        trace_->fields.push_back({static_cast<int32_t>(trace_->used) - 1, static_cast<int32_t>(rec.pos), w,
+                                  static_cast<int32_t>(item), element});
+    }
+    //! The field noted last could not be read.
+    void field_failed() {
+        if (trace_ != nullptr && !trace_->fields.empty())
+            trace_->failed = static_cast<int32_t>(trace_->fields.size()) - 1;
+    }
+
+private:
+    RecordSource& source_;
+    ReadTrace* trace_;
+    std::string buffer_;
 };
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -304,6 +346,8 @@ public:
         }
         return nullptr;
     }
+    std::size_t index() const { return i_; }
+    int32_t element_index() const { return k_; }
     void advance() {
         if (++k_ >= items_[i_].count) {
             k_ = 0;
@@ -379,9 +423,11 @@ bool read_item(InRecord& rec, const ReaderState& st, const EditDescriptor& e, co
 
 }  // namespace
 
-ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std::span<const InItem> items) {
+ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std::span<const InItem> items,
+                         ReadTrace* trace) {
+    RecordFeed feed(source, trace);
     InRecord rec;
-    if (!source.next_record(rec.text)) return ReadOutcome::End;
+    if (!feed.next(rec)) return ReadOutcome::End;
     ReaderState st;
     InList list(items);
     FormatWalker walk(format);
@@ -390,14 +436,18 @@ ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std:
         if (e == nullptr) {
             if (!list.more()) return ReadOutcome::Ok;
             if (!format.reversion_has_data) return ReadOutcome::BadData;
-            rec.pos = 0;
-            if (!source.next_record(rec.text)) return ReadOutcome::End;
+            if (!feed.next(rec)) return ReadOutcome::End;
             walk.revert();
             continue;
         }
         if (is_data_edit(e->kind)) {
             if (!list.more()) return ReadOutcome::Ok;
-            if (!read_item(rec, st, *e, list.item(), list.element())) return ReadOutcome::BadData;
+            // An A descriptor without a width takes the length of its text.
+            feed.note_field(rec, e->w >= 0 ? e->w : list.item().len, list.index(), list.element_index());
+            if (!read_item(rec, st, *e, list.item(), list.element())) {
+                feed.field_failed();
+                return ReadOutcome::BadData;
+            }
             list.advance();
             continue;
         }
@@ -407,8 +457,7 @@ ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std:
             case EditKind::T: rec.move_to(static_cast<std::size_t>(e->n - 1)); break;
             case EditKind::TL: rec.pos = rec.pos > static_cast<std::size_t>(e->n) ? rec.pos - static_cast<std::size_t>(e->n) : 0; break;
             case EditKind::Slash:
-                rec.pos = 0;
-                if (!source.next_record(rec.text)) return ReadOutcome::End;
+                if (!feed.next(rec)) return ReadOutcome::End;
                 break;
             case EditKind::Colon:
                 if (!list.more()) return ReadOutcome::Ok;

@@ -144,9 +144,36 @@ public:
 
 enum class ReadOutcome { Ok, End, BadData };
 
+//! What one read saw: its records and where in them each field lay, so that
+//! a message can point at the text. The storage is kept from read to read.
+struct ReadTrace {
+    //! One field a data edit descriptor took for a list item.
+    struct Field {
+        int32_t record;   //!< index of the record in `records`
+        int32_t start;    //!< 0-based position of the field's first character in the record
+        int32_t width;    //!< characters the descriptor gives the field (it may reach past the record's end)
+        int32_t item;     //!< index of the list item
+        int32_t element;  //!< element of that item (0 for a scalar)
+    };
+    std::vector<std::string> records;  //!< the records of the read; only the first `used` belong to it
+    std::size_t used = 0;              //!< records the read took
+    std::vector<Field> fields;         //!< the fields in the order they were read
+    int32_t failed = -1;               //!< index in `fields` of a field that could not be read, or -1
+    bool ended = false;                //!< the read met the end of the file
+
+    void clear() {
+        used = 0;
+        fields.clear();
+        failed = -1;
+        ended = false;
+    }
+};
+
 //! Reads the items under the format, taking as many records as the format
 //! and the list need. Items read before an End or BadData keep their values.
-ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std::span<const InItem> items);
+//! With a trace, the records and fields of the read are noted in it.
+ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std::span<const InItem> items,
+                         ReadTrace* trace = nullptr);
 
 template <class... Items>
 ReadOutcome read(RecordSource& source, const FormatProgram& format, Items&&... items) {

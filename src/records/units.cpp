@@ -1,9 +1,11 @@
 #include "records/units.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <iostream>
 #include <stdexcept>
+#include <utility>
 
 namespace gruv {
 
@@ -93,7 +95,14 @@ void BinaryFileUnit::write_bytes(const void* data, std::size_t n) {
 void BinaryFileUnit::flush() { out_.flush(); }
 
 // --------------------------------------------------------------- input files
-InputUnit::InputUnit(const std::string& path) : file_(path, std::ios::in | std::ios::binary) {
+// A directory opens as a stream on some systems and then reads as an empty
+// file; it is refused here so that the caller can say what it is.
+InputUnit::InputUnit(const std::string& path) : name_(path) {
+    if (is_directory(path)) {
+        failed_open_ = true;
+        return;
+    }
+    file_.open(path, std::ios::in | std::ios::binary);
     if (file_) {
         in_ = &file_;
     } else {
@@ -101,12 +110,30 @@ InputUnit::InputUnit(const std::string& path) : file_(path, std::ios::in | std::
     }
 }
 
-InputUnit::InputUnit(std::istream& in) : in_(&in) {}
+InputUnit::InputUnit(std::istream& in, std::string name) : in_(&in), name_(std::move(name)) {}
 
 bool InputUnit::next_record(std::string& line) {
+    if (has_unread_) {
+        has_unread_ = false;
+        line.swap(unread_);
+        ++lines_;
+        return true;
+    }
     if (in_ == nullptr || !std::getline(*in_, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    ++lines_;
     return true;
+}
+
+void InputUnit::unread(std::string line) {
+    unread_ = std::move(line);
+    has_unread_ = true;
+    --lines_;
+}
+
+bool is_directory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // ---------------------------------------------------------------- unit table
@@ -150,7 +177,9 @@ bool Io::open_input(int32_t n, const std::string& path) {
     return true;
 }
 
-void Io::attach_input(int32_t n, std::istream& in) { inputs_[n] = std::make_unique<InputUnit>(in); }
+void Io::attach_input(int32_t n, std::istream& in, std::string name) {
+    inputs_[n] = std::make_unique<InputUnit>(in, std::move(name));
+}
 
 bool Io::open_output(int32_t n, const std::string& path) {
     auto unit = std::make_unique<TextFileUnit>(path);
@@ -183,6 +212,15 @@ void Io::flush_all() {
     for (auto& [n, u] : binaries_) u->flush();
     console_.flush();
 }
+
+void Io::keep_place(const std::string& key, SourcePlace place) { places_[key] = std::move(place); }
+
+SourcePlace Io::kept_place(const std::string& key) const {
+    const auto it = places_.find(key);
+    return it != places_.end() ? it->second : SourcePlace{};
+}
+
+std::string value_key(std::string_view card, int32_t item) { return std::string(card) + ":" + std::to_string(item); }
 
 std::string trim_name(std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);

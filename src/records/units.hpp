@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "records/records.hpp"
+#include "records/source_place.hpp"
 
 namespace gruv {
 
@@ -74,22 +75,43 @@ private:
 };
 
 //! A card deck or other text file read record by record. A trailing carriage
-//! return (a file written on another system) is not part of the record.
+//! return (a file written on another system) is not part of the record. The
+//! unit counts the lines it has handed out and keeps the trace of the last
+//! read made through the card reader, so that messages can name the line and
+//! the columns of a value.
 class InputUnit final : public RecordSource {
 public:
+    //! Opens path for reading; a directory does not open.
     explicit InputUnit(const std::string& path);
-    //! Reads from an existing stream (tests).
-    explicit InputUnit(std::istream& in);
+    //! Reads from an existing stream (tests); name is the file name messages give.
+    explicit InputUnit(std::istream& in, std::string name = {});
     bool good() const { return in_ != nullptr && !failed_open_; }
     bool next_record(std::string& line) override;
     FormatCache& formats() { return formats_; }
+    //! The file name as it was opened ("" when not known).
+    const std::string& name() const { return name_; }
+    //! Lines handed out so far: the number of the last line read.
+    int64_t lines_read() const { return lines_; }
+    //! Hands line out once more as the next record (a look ahead taken back).
+    void unread(std::string line);
+    //! Records and fields of the last read of the card reader.
+    ReadTrace& trace() { return trace_; }
+    const ReadTrace& trace() const { return trace_; }
 
 private:
     std::ifstream file_;
     std::istream* in_ = nullptr;
     bool failed_open_ = false;
+    std::string name_;
+    int64_t lines_ = 0;
+    bool has_unread_ = false;
+    std::string unread_;
     FormatCache formats_;
+    ReadTrace trace_;
 };
+
+//! True when path names a directory (which cannot be read as a file).
+bool is_directory(const std::string& path);
 
 //! The unit table of a run.
 class Io {
@@ -108,22 +130,35 @@ public:
     InputUnit& input(int32_t n);
     BinaryFileUnit& binary(int32_t n);
 
-    //! Opens a file for reading on unit n; false when it cannot be opened.
+    //! Opens a file for reading on unit n; false when it cannot be opened
+    //! (also when it is a directory).
     bool open_input(int32_t n, const std::string& path);
-    //! Attaches an already open stream as input unit n (tests).
-    void attach_input(int32_t n, std::istream& in);
+    //! Attaches an already open stream as input unit n (tests); name is the
+    //! file name messages give.
+    void attach_input(int32_t n, std::istream& in, std::string name = {});
     //! Opens (creates or truncates) a text file for writing on unit n.
     bool open_output(int32_t n, const std::string& path);
     bool open_binary(int32_t n, const std::string& path);
     void close(int32_t n);
     void flush_all();
 
+    //! Keeps the place of a deck value that a check after the reading of its
+    //! card names; key as value_key gives it.
+    void keep_place(const std::string& key, SourcePlace place);
+    //! The place kept under key; an unknown place when there is none.
+    SourcePlace kept_place(const std::string& key) const;
+
 private:
     ConsoleUnit console_;
     std::map<int32_t, std::unique_ptr<TextFileUnit>> outputs_;
     std::map<int32_t, std::unique_ptr<InputUnit>> inputs_;
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
+    std::map<std::string, SourcePlace> places_;
 };
+
+//! The key of value `item` (0-based) of the card labelled `card` (for cards
+//! read more than once, the label with the repetition, e.g. "15b/2").
+std::string value_key(std::string_view card, int32_t item);
 
 //! A file name as a Fortran CHARACTER variable holds it: trailing blanks are
 //! not part of the name.

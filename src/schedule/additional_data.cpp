@@ -2,6 +2,7 @@
 // node indices, range selector), then one record of new values per call,
 // applied through the value conversion. Its end ends the run.
 #include <string>
+#include <vector>
 
 #include "control/control.hpp"
 #include "heat/heat.hpp"
@@ -18,17 +19,17 @@ namespace gruv {
 namespace {
 
 constexpr int32_t kAdditionalFile = 8;
-constexpr std::size_t kFormatColumns = 20;
+constexpr int32_t kFormatColumns = 20;
 
 //! A damaged head ends the run with the general read-failure report.
-void check_head(Model& m, CardOutcome outcome, int block) {
-    input_cards::check_general(m, outcome, "in Block " + std::to_string(block) + " der Zusatzeingabedatei");
+void check_head(Model& m, InputUnit& in, CardOutcome outcome, int block) {
+    input_cards::check_general(m, in, outcome, "in Block " + std::to_string(block) + " der Zusatzeingabedatei");
 }
 
 //! Reads the head: the number of changes, the changes themselves (appended
 //! to the value-conversion table behind the entries of the main input) and
-//! the format of the value records.
-void read_head(Model& m, InputUnit& in) {
+//! the format of the value records. Returns the place of that format line.
+SourcePlace read_head(Model& m, InputUnit& in) {
     static const FormatProgram& too_many =
         fixed_format("(' Es sollen ',I4,' Werte umgewandelt werden - Feld IWERT',' zu klein dimensioniert')");
     const int32_t NUMW = m.inf3.NUMW;
@@ -37,38 +38,45 @@ void read_head(Model& m, InputUnit& in) {
 
     // Block 1: the number of changes.
     const FormatProgram* f = nullptr;
-    check_head(m, read_format_card(in, f), 1);
-    check_head(m, read_data_items(in, *f, NZUS), 1);
+    check_head(m, in, read_format_card(in, f), 1);
+    check_head(m, in, read_data_items(in, *f, NZUS), 1);
     if (NZUS < 0) {
-        write_list(m.io.console(), "negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei");
+        write_finding(
+            m.io.console(),
+            {list_message("negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei"), field_place(in, 0)});
         stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
     }
     if (NUMW + NZUS > IWERT) {
-        write(m.io.console(), too_many, NUMW + NZUS);
+        write_finding(m.io.console(), {message_records(too_many, NUMW + NZUS), field_place(in, 0)});
         ZEITCL(m);
         stop_run(m, kExitInput);
     }
 
     // Block 2: one change per record.
-    check_head(m, read_format_card(in, f), 2);
+    check_head(m, in, read_format_card(in, f), 2);
+    std::vector<EntryPlace> places;  // where each change stands, for the checks below
     for (int32_t N = NUMW + 1; N <= NUMW + NZUS; ++N) {
-        check_head(m, read_data_items(in, *f, in_chars(m.zyk2.SWORT(N).data(), 4), z.IORT(N), z.JORT(N), z.KORT(N),
-                                      z.IBER(N)),
-                   2);
+        check_head(
+            m, in,
+            read_data_items(in, *f, in_chars(m.zyk2.SWORT(N).data(), 4), z.IORT(N), z.JORT(N), z.KORT(N), z.IBER(N)),
+            2);
+        places.push_back(entry_place(in, N, 1));
         m.zusd.WLETZT(N) = 0.0f;
         m.zusd.IANGEW(N) = 0;
     }
-    CHECKU(m, 0);
-    check_entry_nodes(m, 0);
+    CHECKU(m, 0, places);
+    check_entry_nodes(m, 0, places);
 
     // Block 3: the format of the value records, kept as text (a format that
     // cannot be parsed makes every value record unreadable), then a heading line.
     std::string line;
-    if (!in.next_record(line)) check_head(m, CardOutcome::EndOfFile, 3);
+    check_head(m, in, read_text_line(in, line), 3);
+    const SourcePlace format_line = columns_place(in, 0, 1, kFormatColumns);
     line.resize(kFormatColumns, ' ');
     m.zusd.ZFORM = line;
     std::string heading;
-    if (!in.next_record(heading)) check_head(m, CardOutcome::EndOfFile, 3);
+    check_head(m, in, read_text_line(in, heading), 3);
+    return format_line;
 }
 
 //! The end of the file: the last results, then the end of the run.
@@ -89,23 +97,32 @@ void read_head(Model& m, InputUnit& in) {
 
 void ZUSDAT(Model& m, int32_t& IZANF) {
     static const FormatProgram& bad_record = fixed_format("(' Fehler in der Datenstruktur der Zusatzdaten')");
+    static const FormatProgram& not_finite = fixed_format("(' nicht endlicher Zahlenwert in den Zusatzdaten')");
     if (m.inf2.IBILD >= 1) ROUTIN(m, "ZUSDAT");
     InputUnit& in = m.io.input(kAdditionalFile);
+    SourcePlace format_line;
     if (IZANF == 0) {
-        read_head(m, in);
+        format_line = read_head(m, in);
         IZANF = 1;
     }
 
     // One value record: a new value for every change, in the order of the head.
     const int32_t NUMW = m.inf3.NUMW;
     const int32_t NZUS = m.inf3.NZUS;
-    // Without changes the read still passes one record.
+    // Without changes the read still passes one record. A format that cannot
+    // be parsed stops the first call, which has just read it.
     const FormatProgram* f = in.formats().find(m.zusd.ZFORM);
     const InItem values[] = {in_array(m.zyk1.WERT.data() + NUMW, NZUS)};
-    const ReadOutcome r = f != nullptr ? read_records(in, *f, values) : ReadOutcome::BadData;
-    if (r == ReadOutcome::End) final_output(m);
-    if (r == ReadOutcome::BadData) {
-        write(m.io.console(), bad_record);
+    const CardOutcome r = f != nullptr ? read_card_data(in, *f, values) : CardOutcome::BadData;
+    if (r == CardOutcome::EndOfFile) final_output(m);
+    if (r != CardOutcome::Read) {
+        SourcePlace place = f != nullptr ? failure_place(in) : format_line;
+        const int32_t n = failed_element(in) + 1;  // the change the value belongs to
+        if (f != nullptr && n <= NZUS) {
+            const Word4& w = m.zyk2.SWORT(NUMW + n);
+            place.context = "Eintrag " + std::to_string(NUMW + n) + " (" + std::string(w.data(), w.size()) + ")";
+        }
+        write_finding(m.io.console(), {message_records(r == CardOutcome::NotFinite ? not_finite : bad_record), place});
         ZEITCL(m);
         stop_run(m, kExitInput);
     }

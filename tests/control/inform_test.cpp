@@ -131,7 +131,8 @@ TEST(MainInputFile, EndOfKeyboardEmptyFileAndTitleOnly) {
     EXPECT_NE(nobody.con().find(" keine Eingabedatei angegeben - Bearbeitung abgebrochen"), std::string::npos);
     InformRun empty("");
     EXPECT_EQ(empty.status, kExitInput);
-    EXPECT_NE(empty.con().find(" unerwartet Dateiende erreicht nach Karte 1  \nBitte Datei ergaenzen!"),
+    EXPECT_NE(empty.con().find(" unerwartet Dateiende erreicht nach Karte 1  \n Datei GRUVAT, Dateiende nach Zeile 0\n"
+                               "Bitte Datei ergaenzen!"),
               std::string::npos);
     InformRun title_only("Nur ein Titel\n");
     EXPECT_NE(title_only.con().find(" unerwartet Dateiende erreicht nach Karte 3  \n"), std::string::npos);
@@ -171,9 +172,12 @@ TEST(CardFailures, EndOfFileNamesTheCardBeingRead) {
     for (const auto& [deck, lines, label] : cases) {
         InformRun r(cut(deck, lines));
         EXPECT_EQ(r.status, kExitInput);
-        EXPECT_NE(r.con().find(" unerwartet Dateiende erreicht nach Karte " + label + "\nBitte Datei ergaenzen!"),
-                  std::string::npos)
-            << "cut after " << lines << " lines:\n" << r.con();
+        EXPECT_NE(
+            r.con().find(" unerwartet Dateiende erreicht nach Karte " + label +
+                         "\n Datei GRUVAT, Dateiende nach Zeile " + std::to_string(lines) + "\nBitte Datei ergaenzen!"),
+            std::string::npos)
+            << "cut after " << lines << " lines:\n"
+            << r.con();
     }
     InformRun whole(frost);
     ASSERT_EQ(whole.status, -1) << whole.con();
@@ -187,46 +191,77 @@ TEST(CardFailures, RejectedCardsNameTheirCard) {
     std::string bad_format = deck;  // card 15's format card
     bad_format.replace(deck.find("(3I5)"), 5, "(3Q5)");
     std::vector<std::pair<std::string, std::string>> cases = {
-        {bad_value, " fehlerhaftes Datenformat in Karte 11 \nBitte Datei ueberpruefen!\n"},
-        {bad_format, " fehlerhaftes Datenformat in Karte 15 \nBitte Datei ueberpruefen!\n"},
+        {bad_value,
+         " fehlerhaftes Datenformat in Karte 11 \n Datei GRUVAT, Zeile 11, Spalten 1-15: '1.0x'\n"
+         "Bitte Datei ueberpruefen!\n"},
+        {bad_format,
+         " fehlerhaftes Datenformat in Karte 15 \n Datei GRUVAT, Zeile 14, Spalten 1-20: '(3Q5)'\n"
+         "Bitte Datei ueberpruefen!\n"},
         {changed([](ControlCards& c) { c.IZUSAT = 1, c.NZUSAT = 5, c.additional_file = "ZEITREIHE"; }).text(),
-         " Datei ZEITREIHE            nicht gefunden - Bearbeitung abgebrochen\n"},
+         " Datei ZEITREIHE            nicht gefunden - Bearbeitung abgebrochen\n"
+         " Datei GRUVAT, Zeile 5, Spalten 56-75: 'ZEITREIHE'\n"},
+        {changed([](ControlCards& c) { c.output_file = "FEHLT/LISTE"; }).text(),
+         " Datei FEHLT/LISTE kann nicht angelegt werden - Bearbeitung abgebrochen\n"
+         " Datei GRUVAT, Zeile 5, Spalten 36-55: 'FEHLT/LISTE'\n"},
         {changed([](ControlCards& c) { c.NX = 101; }).text(),
          " Konflikt in der Knotendimensionierung:\n ======================================\n\n"
          " Anzahl der Knoten:    NX  ==>   101  NY  ==>     1  NZ  ==>     1\n\n\n"
-         " Programmdimensionen:  IX  ==>   100  IY  ==>   100  IZ  ==>    10\n\n Bitte Dimensionierung anpassen !\n"},
-        {changed([](ControlCards& c) { c.NZ = 0; }).text(), "NZ  ==>     0\n"},
-        {changed([](ControlCards& c) { c.NZ = 11; }).text(), "NZ  ==>    11\n"},
+         " Programmdimensionen:  IX  ==>   100  IY  ==>   100  IZ  ==>    10\n\n"
+         " Datei GRUVAT, Zeile 17, Spalten 1-5: '101'\n Bitte Dimensionierung anpassen !\n"},
+        {changed([](ControlCards& c) { c.NZ = 0; }).text(),
+         "NZ  ==>     0\n\n\n Programmdimensionen:  IX  ==>   100  IY  ==>   100  IZ  ==>    10\n\n"
+         " Datei GRUVAT, Zeile 17, Spalten 11-15: '0'\n"},
+        {changed([](ControlCards& c) { c.NZ = 11; }).text(),
+         "NZ  ==>    11\n\n\n Programmdimensionen:  IX  ==>   100  IY  ==>   100  IZ  ==>    10\n\n"
+         " Datei GRUVAT, Zeile 17, Spalten 11-15: '11'\n"},
     };
     // Values the run cannot go on with: a list-directed line naming the card.
-    const std::vector<std::pair<Change, std::string>> rejected = {
-        {[](ControlCards& c) { c.time_unit = "sek"; }, "unbekannte Zeiteinheit 'sek' (erlaubt: SEK, MIN, STU, TAG) in Karte 7  "},
-        {[](ControlCards& c) { c.step_length = 0; }, "Zeitschrittlaenge 0 muss groesser 0 sein in Karte 7  "},
-        {[](ControlCards& c) { c.step_length = -5; }, "Zeitschrittlaenge -5 muss groesser 0 sein in Karte 7  "},
-        {[](ControlCards& c) { c.NBEOB = 11, c.observation_nodes.assign(11, {1, 1, 1}); },
-         "hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = 11 in Karte 5  "},
+    const std::vector<std::tuple<Change, std::string, std::string>> rejected = {
+        {[](ControlCards& c) { c.time_unit = "sek"; },
+         "unbekannte Zeiteinheit 'sek' (erlaubt: SEK, MIN, STU, TAG) in Karte 7  ", "Zeile 7, Spalten 37-39: 'sek'"},
+        {[](ControlCards& c) { c.step_length = 0; }, "Zeitschrittlaenge 0 muss groesser 0 sein in Karte 7  ",
+         "Zeile 7, Spalten 31-35: '0'"},
+        {[](ControlCards& c) { c.step_length = -5; }, "Zeitschrittlaenge -5 muss groesser 0 sein in Karte 7  ",
+         "Zeile 7, Spalten 31-35: '-5'"},
+        {[](ControlCards& c) {
+             c.NBEOB = 11, c.observation_nodes.assign(11, {1, 1, 1});
+         },
+         "hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = 11 in Karte 5  ", "Zeile 5, Spalten 1-5: '11'"},
         {[](ControlCards& c) { c.IZUSAT = 1, c.NZUSAT = 0; },
-         "Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = 0 - mindestens 1 erforderlich in Karte 5  "},
-        {[](ControlCards& c) { c.NBEOB = 2, c.observation_nodes = {{1, 1, 1}, {4, 1, 1}}; },
-         "Beobachtungsknoten 2 liegt ausserhalb des Gitters in Karte 15b"},
-        {[](ControlCards& c) { c.KNLAGE = 2; }, "Gitterkonvention KNLAGE = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 "},
-        {[](ControlCards& c) { c.ISTOFF = -1; }, "Stoffdatenoption ISTOFF = -1 nicht erlaubt (nur 0 bis 5) in Karte 11 "},
-        {[](ControlCards& c) { c.ISTOFF = 6; }, "Stoffdatenoption ISTOFF = 6 nicht erlaubt (nur 0 bis 5) in Karte 11 "},
+         "Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = 0 - mindestens 1 erforderlich in Karte 5  ",
+         "Zeile 5, Spalten 11-15: '0'"},
+        {[](ControlCards& c) {
+             c.NBEOB = 2, c.observation_nodes = {{1, 1, 1}, {4, 1, 1}};
+         },
+         "Beobachtungsknoten 2 liegt ausserhalb des Gitters in Karte 15b", "Zeile 18, Spalten 1-5: '4'"},
+        {[](ControlCards& c) { c.KNLAGE = 2; }, "Gitterkonvention KNLAGE = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 ",
+         "Zeile 11, Spalten 31-35: '2'"},
+        {[](ControlCards& c) { c.ISTOFF = -1; },
+         "Stoffdatenoption ISTOFF = -1 nicht erlaubt (nur 0 bis 5) in Karte 11 ", "Zeile 11, Spalten 61-65: '-1'"},
+        {[](ControlCards& c) { c.ISTOFF = 6; }, "Stoffdatenoption ISTOFF = 6 nicht erlaubt (nur 0 bis 5) in Karte 11 ",
+         "Zeile 11, Spalten 61-65: '6'"},
         {[](ControlCards& c) { c.ISTOFF = 2, c.fluid[10] = 0.0; },
-         "Temperaturschritt bei Frost DTGEF muss groesser 0 sein in Karte 11b"},
+         "Temperaturschritt bei Frost DTGEF muss groesser 0 sein in Karte 11b", "Zeile 13, Spalten 151-165: '0'"},
         {[](ControlCards& c) { c.ISTOFF = 2, c.fluid[11] = -0.01; },
-         "max. Aenderung des Eisanteils DWAN darf nicht negativ sein in Karte 11b"},
-        {[](ControlCards& c) { c.IMODE = 3; }, "Rechenmodus IMODE = 3 nicht erlaubt (nur 0, 1 oder 2) in Karte 13 "},
-        {[](ControlCards& c) { c.IRICHT = 2; }, "Iterationsrichtung IRICHT = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 "},
+         "max. Aenderung des Eisanteils DWAN darf nicht negativ sein in Karte 11b",
+         "Zeile 13, Spalten 166-180: '-0.01'"},
+        {[](ControlCards& c) { c.IMODE = 3; }, "Rechenmodus IMODE = 3 nicht erlaubt (nur 0, 1 oder 2) in Karte 13 ",
+         "Zeile 13, Spalten 76-80: '3'"},
+        {[](ControlCards& c) { c.IRICHT = 2; },
+         "Iterationsrichtung IRICHT = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 ", "Zeile 11, Spalten 56-60: '2'"},
         {[](ControlCards& c) { c.IMODE = 2, c.IVISK = 1; },
-         "Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2 in Karte 13 "},
-        {[](ControlCards& c) { c.KONVEK = 2; }, "Konvektionsschalter KONVEK = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 "},
+         "Viskositaetskorrektur IVISK = 1 braucht Temperaturen, nicht moeglich mit IMODE = 2 in Karte 13 ",
+         "Zeile 13, Spalten 81-85: '1'"},
+        {[](ControlCards& c) { c.KONVEK = 2; },
+         "Konvektionsschalter KONVEK = 2 nicht erlaubt (nur 0 oder 1) in Karte 11 ", "Zeile 11, Spalten 41-45: '2'"},
         {[](ControlCards& c) { c.KONVEK = 1, c.ISCHEM = 6; },
-         "Konvektionsschema ISCHEM = 6 nicht erlaubt (nur 0 bis 5) in Karte 11 "},
-        {[](ControlCards& c) { c.IPHASE = 4; }, "Phasenwechseloption IPHASE = 4 nicht erlaubt (nur 0 bis 3) in Karte 11 "},
+         "Konvektionsschema ISCHEM = 6 nicht erlaubt (nur 0 bis 5) in Karte 11 ", "Zeile 11, Spalten 36-40: '6'"},
+        {[](ControlCards& c) { c.IPHASE = 4; },
+         "Phasenwechseloption IPHASE = 4 nicht erlaubt (nur 0 bis 3) in Karte 11 ", "Zeile 11, Spalten 46-50: '4'"},
     };
-    for (const auto& [change, message] : rejected)
-        cases.emplace_back(changed(change).text(), " " + message + "\nBitte Datei ueberpruefen!\n");
+    for (const auto& [change, message, place] : rejected)
+        cases.emplace_back(changed(change).text(),
+                           " " + message + "\n Datei GRUVAT, " + place + "\nBitte Datei ueberpruefen!\n");
     for (const auto& [text, message] : cases) {
         InformRun r(text);
         EXPECT_EQ(r.status, kExitInput) << message;

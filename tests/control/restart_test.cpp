@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/control.hpp"
+#include "records/card_reader.hpp"
 #include "records/records.hpp"
 #include "state/stop.hpp"
 #include "support/grid_model.hpp"
@@ -122,9 +123,13 @@ TEST(RestartFile, MissingDamagedAndShortFilesEndTheRun) {
     } cases[] = {
         {nullptr, 0, " Datei GRUVWS nicht verhanden - Simulation abgebrochen\n"},
         // A temperature too wide for F8.3 was written as asterisks.
-        {"  12.000********\n", 0, " Fehler in der Datenstruktur der Datei GRUVWS\n"},
+        {"  12.000********\n", 0,
+         " Fehler in der Datenstruktur der Datei GRUVWS\n"
+         " Datei GRUVWS, Zeile 1, Temperaturen, Knoten (2,1,1), Spalten 9-16: '********'\n"},
         // Temperatures complete, heads missing.
-        {"  12.000  13.000\n", 1, " Unerwartet das Ende der Datei GRUVWS erreicht\n"},
+        {"  12.000  13.000\n", 1,
+         " Unerwartet das Ende der Datei GRUVWS erreicht\n"
+         " Datei GRUVWS, Dateiende nach Zeile 1, Piezometerhoehen, Knoten (1,1,1)\n"},
     };
     for (const auto& c : cases) {
         test::ScratchDir dir("restart-damaged");
@@ -136,6 +141,85 @@ TEST(RestartFile, MissingDamagedAndShortFilesEndTheRun) {
         EXPECT_EQ(in.text(), "                ********* Subroutine WARMIN **********\n" + std::string(c.message));
         EXPECT_FALSE(in.m.io.is_open(9));
     }
+}
+
+//! The restart file WARMOU writes for a grid and mode.
+std::string written(int nx, int ny, int nz, int imode) {
+    test::ScratchDir dir("restart-written");
+    test::CapturedModel out;
+    fill(out.m, nx, ny, nz, imode);
+    WARMOU(out.m);
+    return test::read_file("GRUVWS");
+}
+
+//! The text with line n (1-based) replaced.
+std::string with_line(const std::string& text, std::size_t n, const std::string& line) {
+    auto lines = lines_of(text);
+    lines.at(n - 1) = line;
+    std::string joined;
+    for (const auto& l : lines) joined += l + "\n";
+    return joined;
+}
+
+TEST(RestartFile, FilesThatDoNotFitTheGridAreDamaged) {
+    // The deck's grid is 12 x 2 x 1: every row is a line of ten values and a
+    // line of two. Files of other grids or modes, and damaged rows, stop the
+    // run before anything of them is used.
+    const std::string heat = written(12, 2, 1, 0), coupled = written(12, 2, 1, 1);
+    const std::string damaged = " Fehler in der Datenstruktur der Datei GRUVWS\n Datei GRUVWS, ";
+    // The first line left over, as the location line shows it.
+    const auto left_over = [&](const std::string& file, std::size_t n) {
+        return damaged + "Zeile " + std::to_string(n) + ", ueberzaehlige Zeile fuer das Gitter 12 x 2 x 1: '" +
+               shown_text(lines_of(file).at(n - 1)) + "'\n";
+    };
+    const struct {
+        std::string file;
+        int imode;
+        std::string message;  // "" when the file is sound
+    } cases[] = {
+        // A row cut short would read its missing values as 0 degrees.
+        {with_line(heat, 2, lines_of(heat)[1].substr(0, 8)), 0,
+         damaged + "Zeile 2, Temperaturen, Knoten (12,1,1), Spalten 9-16: ''\n"},
+        {with_line(heat, 3, lines_of(heat)[2].substr(0, 40) + std::string(40, ' ')), 0,
+         damaged + "Zeile 3, Temperaturen, Knoten (6,2,1), Spalten 41-48: ''\n"},
+        // Rows of a wider grid: a third value behind the row's end.
+        {written(13, 2, 1, 0), 0, damaged + "Zeile 2, Temperaturen, Knoten (1-12,1,1), Spalten 17-24: '13.205'\n"},
+        // Rows of a grid ten wide: the empty line after each row is where the
+        // deck expects its last two values.
+        {written(10, 2, 1, 0), 0, damaged + "Zeile 2, Temperaturen, Knoten (11,1,1), Spalten 1-8: ''\n"},
+        // More rows than the grid has, or fewer.
+        {written(12, 3, 1, 0), 0, left_over(written(12, 3, 1, 0), 5)},
+        {written(12, 1, 1, 0), 0,
+         " Unerwartet das Ende der Datei GRUVWS erreicht\n Datei GRUVWS, Dateiende nach Zeile 2, Temperaturen, Knoten "
+         "(1,2,1)\n"},
+        // A coupled run's file read as heads by a flow-only run would give
+        // temperatures as heads.
+        {coupled, 2, left_over(coupled, 5)},
+        // A coupled file whose velocity sections are cut.
+        {coupled.substr(0, coupled.size() - 20), 1, left_over(coupled, 9)},
+        {heat + coupled, 0, left_over(heat + coupled, 5)},
+        // Sound: blank lines at the end; a coupled file read by any run that
+        // reads its first sections.
+        {heat + "\n   \n", 0, ""},
+        {coupled, 0, ""},
+        {coupled, 1, ""},
+    };
+    for (const auto& c : cases) {
+        test::ScratchDir dir("restart-grid");
+        test::write_file("GRUVWS", c.file);
+        test::CapturedModel in;
+        fill(in.m, 12, 2, 1, c.imode);
+        EXPECT_EQ(stop_status([&] { WARMIN(in.m); }), c.message.empty() ? -1 : kExitInput) << c.file;
+        EXPECT_EQ(in.text(), c.message) << c.file;
+        EXPECT_FALSE(in.m.io.is_open(9));
+    }
+    // A directory of that name.
+    test::ScratchDir dir("restart-directory");
+    fs::create_directory("GRUVWS");
+    test::CapturedModel in;
+    fill(in.m, 12, 2, 1, 0);
+    EXPECT_EQ(stop_status([&] { WARMIN(in.m); }), kExitInput);
+    EXPECT_EQ(in.text(), " Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen\n");
 }
 
 TEST(RestartFile, EachWriteReplacesTheWholeFileOrKeepsThePreviousOne) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
+#include <string>
 
 #include "state/stop.hpp"
 #include "support/deck_builder.hpp"
@@ -29,10 +29,14 @@ int count(const std::string& text, const std::string& what) {
 
 //! The elapsed days of every table heading of the listing, in order.
 std::vector<int> heading_days(const std::string& listing) {
-    static const std::regex heading(" Temperaturverteilung nach +([0-9]+) Wochen +([0-9]+) Tagen");
     std::vector<int> days;
-    for (std::sregex_iterator it(listing.begin(), listing.end(), heading), end; it != end; ++it)
-        days.push_back(std::stoi((*it)[1]) * 7 + std::stoi((*it)[2]));
+    for (const std::size_t p : test::positions_after(listing, " Temperaturverteilung nach")) {
+        std::string_view weeks, days_of_week;
+        test::TextScan s(listing, p);
+        s.blanks().one_or_more_of("0123456789", &weeks).literal(" Wochen").blanks();
+        s.one_or_more_of("0123456789", &days_of_week).literal(" Tagen");
+        if (s.ok()) days.push_back(std::stoi(std::string(weeks)) * 7 + std::stoi(std::string(days_of_week)));
+    }
     return days;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <iostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -138,9 +137,11 @@ TEST(HeatRuns, SingleNodeWithASourceWarmsUnderBothSolvers) {
 //! Every value of the listing lines that start with the given text.
 std::vector<double> listed_values(const std::string& listing, const std::string& head) {
     std::vector<double> values;
-    const std::regex line(head + " +(\\S+) ");
-    for (std::sregex_iterator it(listing.begin(), listing.end(), line), end; it != end; ++it)
-        values.push_back(std::stod((*it)[1]));
+    for (const std::size_t p : test::positions_after(listing, head)) {
+        std::string_view value;
+        if (test::TextScan(listing, p).blanks().word(&value).literal(" ").ok())
+            values.push_back(std::stod(std::string(value)));
+    }
     return values;
 }
 

@@ -161,20 +161,26 @@ TEST_F(FieldInputTest, ReadersNameThemselves) {
     std::string letter_in_density = block(RHOG);
     letter_in_density[letter_in_density.find('.', 9) - 1] = 'x';  // in a value, not in the format card
     const std::tuple<int32_t, std::string, std::string> cases[] = {
-        {0, kCard19AndGrid + block(TEMP) + block(CPGE) + letter_in_density, "Datenfehler in Routine READMR"},
-        {0, kCard19AndGrid + block(TEMP) + block(CPGE) + block(RHOG) + block(WLKG) + "(3I8)\n       1       x       1\n",
-         "Datenfehler in Routine READIM"},
-        {0, kCard19AndGrid + "(3F8.2)\n     x.0\n", "Datenfehler in Routine READMD"},
-        {2, kCard19AndGrid + block(WPOT) + "(3F8.2)\n     1.0     1.0     1.0\n", "Datenfehler in Routine READMR"},
+        {0, kCard19AndGrid + block(TEMP) + block(CPGE) + letter_in_density,
+         "Datenfehler in Routine READMR\n Zeile 20, Feld RHOG, Knoten (1,1,1), Spalten 1-8: '311x.00'"},
+        {0,
+         kCard19AndGrid + block(TEMP) + block(CPGE) + block(RHOG) + block(WLKG) + "(3I8)\n       1       x       1\n",
+         "Datenfehler in Routine READIM\n Zeile 30, Feld IFLG, Knoten (2,1,1), Spalten 9-16: 'x'"},
+        {0, kCard19AndGrid + "(3F8.2)\n     x.0\n",
+         "Datenfehler in Routine READMD\n Zeile 10, Feld TEMP, Knoten (1,1,1), Spalten 1-8: 'x.0'"},
+        {2, kCard19AndGrid + block(WPOT) + "(3F8.2)\n     1.0     1.0     1.0\n",
+         "Datenfehler in Routine READMR\n Dateiende nach Zeile 15, Feld TRSX, Knoten (1,2,1)"},
         {2, kCard19AndGrid + flow_blocks(true).substr(0, flow_blocks(true).rfind("(3I8)") + 6),
-         "Datenfehler in Routine READIM"},
+         "Datenfehler in Routine READIM\n Dateiende nach Zeile 44, Feld JFLG, Knoten (1,1,1)"},
         // Format cards, card 19 and the saturation block have no messages of
         // their own: the general report names the place.
-        {2, kCard19AndGrid + "(3F8.2\n", " fehlerhaftes Datenformat in Formatkarte des Feldes WPOT\nBitte Datei ueberpruefen!"},
+        {2, kCard19AndGrid + "(3F8.2\n",
+         " fehlerhaftes Datenformat in Formatkarte des Feldes WPOT\n Zeile 9, Spalten 1-20: '(3F8.2'\n"
+         "Bitte Datei ueberpruefen!"},
         {0, kCard19AndGrid + kHeatBlocks.substr(0, kHeatBlocks.find("(2F8.2)") + 8),
-         " unerwartet Dateiende erreicht im Feldblock SAETT\nBitte Datei ergaenzen!"},
+         " unerwartet Dateiende erreicht im Feldblock SAETT\n Dateiende nach Zeile 44\nBitte Datei ergaenzen!"},
         {2, "(3I5,3F10.0)\n    0    0    x       1.0       1.0       1.0\n",
-         " fehlerhaftes Datenformat in Karte 19 \nBitte Datei ueberpruefen!"},
+         " fehlerhaftes Datenformat in Karte 19 \n Zeile 2, Spalten 11-15: 'x'\nBitte Datei ueberpruefen!"},
     };
     std::string expected;
     for (const auto& [imode, deck, message] : cases) {

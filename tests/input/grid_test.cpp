@@ -83,17 +83,17 @@ TEST_F(GridTest, ColumnOfLayersAndRowsOverSeveralLines) {
 TEST_F(GridTest, FailuresNameTheCard) {
     const std::tuple<int32_t, std::string, std::string> cases[] = {
         {0, "(3F8.2)\n     1.0     1.0     1.0\n(F8.2)\n     1.0\n",
-         " unerwartet Ende der Eingabedatei erreicht in Karte 23 "},
-        {0, "", " unerwartet Ende der Eingabedatei erreicht in Karte 21 "},
+         " unerwartet Ende der Eingabedatei erreicht in Karte 23 \n Dateiende nach Zeile 4"},
+        {0, "", " unerwartet Ende der Eingabedatei erreicht in Karte 21 \n Dateiende nach Zeile 0"},
         {0, "(3F8.2)\n     1.0     1.0     1.0\n(3F8.2)\n     1.0     1.0\n(3F8.2)\n     1.0     x.0\n",
-         " fehlerhafte Datenstruktur in Karte 25 "},
-        {1, "(3F8.2\n     1.0     1.0\n", " fehlerhafte Datenstruktur in Karte 21 "},
+         " fehlerhafte Datenstruktur in Karte 25 \n Zeile 6, Spalten 9-16: 'x.0'"},
+        {1, "(3F8.2\n     1.0     1.0\n", " fehlerhafte Datenstruktur in Karte 21 \n Zeile 1, Spalten 1-20: '(3F8.2'"},
         // Zero or negative widths and distances give empty cells and
         // divisions by zero in every coefficient: the card is rejected.
         {0, "(3F8.2)\n     1.0     0.0     1.0\n",
-         " Zellenbreite bzw. Knotenabstand Nr.   2 ist nicht groesser 0 in Karte 21 "},
+         " Zellenbreite bzw. Knotenabstand Nr.   2 ist nicht groesser 0 in Karte 21 \n Zeile 2, Spalten 9-16: '0.0'"},
         {1, "(3F8.2)\n     1.0     2.0\n(3F8.2)\n    -1.0\n",
-         " Zellenbreite bzw. Knotenabstand Nr.   1 ist nicht groesser 0 in Karte 23 "},
+         " Zellenbreite bzw. Knotenabstand Nr.   1 ist nicht groesser 0 in Karte 23 \n Zeile 4, Spalten 1-8: '-1.0'"},
     };
     std::string expected;
     for (const auto& [knlage, cards, message] : cases) {

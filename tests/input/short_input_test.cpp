@@ -130,7 +130,9 @@ TEST_F(ShortInputTest, EntriesAreStoredUpTo4999) {
     EXPECT_EQ(m.inf3.NUMW, 4999);
     entries.insert(entries.begin(), entries.front());
     EXPECT_EQ(run(0, 1, short_deck(0, 1, "    0    0    0", entries)), kExitInput);
-    EXPECT_EQ(console(), " Felddimension IWERT muss groesser gewaehlt werden\n");
+    EXPECT_EQ(console(),
+              " Felddimension IWERT muss groesser gewaehlt werden\n"
+              " Zeile 5011, Eintrag 5000 (CPGE): 'CPGE     800.0    1    1    1    7'\n");
 }
 
 TEST_F(ShortInputTest, UnknownKeywordsAreListedInListingAndConsole) {
@@ -143,9 +145,12 @@ TEST_F(ShortInputTest, UnknownKeywordsAreListedInListingAndConsole) {
                                     "TRSX       1.0    1    1    1    0", "SPEI       1.0    1    1    1    0",
                                     "Ende       1.0    1    1    1    0", kEnde})),
               kExitInput);
-    const std::string lines = "                  3. Schluesselwort: WARM unbekannt!\n"
-                              "                  7. Schluesselwort: Ende unbekannt!\n"
-                              "                  2 Fehler in der Haupteingabedatei\n";
+    const std::string lines =
+        "                  3. Schluesselwort: WARM unbekannt!\n"
+        " Zeile 14, Eintrag 3 (WARM), Spalten 1-4: 'WARM'\n"
+        "                  7. Schluesselwort: Ende unbekannt!\n"
+        " Zeile 18, Eintrag 7 (Ende), Spalten 1-4: 'Ende'\n"
+        "                  2 Fehler in der Haupteingabedatei\n";
     m.io.flush_all();
     EXPECT_EQ(read_file("listing"), lines);
     EXPECT_EQ(console(), lines + " Bitte ueberpruefen Sie die Eingabedatei!\n");
@@ -198,22 +203,29 @@ TEST_F(ShortInputTest, BoundaryCodesOnFirstAndLastPlanes) {
 TEST_F(ShortInputTest, FailuresNameTheCard) {
     const std::string layers = kCard19 + kGrid + "     1.0     1.0\n" + k27[2] + kLayer[2] + kLayer[2];
     const std::tuple<int32_t, std::string, std::string> cases[] = {
-        {2, "(3I5,3F10.0)\n", " unerwartet Ende der Eingabedatei erreicht in Karte 19 \n"},
-        {2, "(3I5,3F10.0)\n    0    a    0       1.0       1.0       1.0\n", " fehlerhafte Datenstruktur in Karte 19 \n"},
+        {2, "(3I5,3F10.0)\n", " unerwartet Ende der Eingabedatei erreicht in Karte 19 \n Dateiende nach Zeile 1\n"},
+        {2, "(3I5,3F10.0)\n    0    a    0       1.0       1.0       1.0\n",
+         " fehlerhafte Datenstruktur in Karte 19 \n Zeile 2, Spalten 6-10: 'a'\n"},
         // The format card of card 27 counts as card 19, that of card 29 as
         // the last layer record.
-        {2, kCard19 + kGrid + "     1.0     1.0\n", " unerwartet Ende der Eingabedatei erreicht in Karte 19 \n"},
-        {2, kCard19 + kGrid + "     1.0     1.0\n(7F10.0,I5\n" + kLayer[2], " fehlerhafte Datenstruktur in Karte 19 \n"},
+        {2, kCard19 + kGrid + "     1.0     1.0\n",
+         " unerwartet Ende der Eingabedatei erreicht in Karte 19 \n Dateiende nach Zeile 8\n"},
+        {2, kCard19 + kGrid + "     1.0     1.0\n(7F10.0,I5\n" + kLayer[2],
+         " fehlerhafte Datenstruktur in Karte 19 \n Zeile 9, Spalten 1-20: '(7F10.0,I5'\n"},
         {1, kCard19 + kGrid + "     1.0     1.0\n" + k27[1] + kLayer[1],
-         " unerwartet Ende der Eingabedatei erreicht in Karte 27b\n"},
+         " unerwartet Ende der Eingabedatei erreicht in Karte 27b\n Dateiende nach Zeile 10, Schicht 2\n"},
         {0, kCard19 + kGrid + "     1.0     1.0\n" + k27[0] + "      10.0       x.0\n",
-         " fehlerhafte Datenstruktur in Karte 27a\n"},
-        {2, layers, " unerwartet Ende der Eingabedatei erreicht in Karte 27c\n"},
-        {2, layers + "(A4,F10.0,4I5\n", " fehlerhafte Datenstruktur in Karte 27c\n"},
-        {2, layers + kEntryFormat + "QUEL       1.0    1    1    1    0\n", " fehlende ENDE - Anweisung in Karte 29 \n"},
+         " fehlerhafte Datenstruktur in Karte 27a\n Zeile 10, Schicht 1, Spalten 11-20: 'x.0'\n"},
+        {2, layers, " unerwartet Ende der Eingabedatei erreicht in Karte 27c\n Dateiende nach Zeile 11\n"},
+        {2, layers + "(A4,F10.0,4I5\n",
+         " fehlerhafte Datenstruktur in Karte 27c\n Zeile 12, Spalten 1-20: '(A4,F10.0,4I5'\n"},
+        {2, layers + kEntryFormat + "QUEL       1.0    1    1    1    0\n",
+         " fehlende ENDE - Anweisung in Karte 29 \n Dateiende nach Zeile 13\n"},
         // A lower-case "Ende" is an ordinary entry.
-        {2, layers + kEntryFormat + "Ende       0.0    0    0    0    0\n", " fehlende ENDE - Anweisung in Karte 29 \n"},
-        {2, layers + kEntryFormat + "QUEL       1.0    1    x    1    0\n", " fehlerhafte Datenstruktur in Karte 29 \n"},
+        {2, layers + kEntryFormat + "Ende       0.0    0    0    0    0\n",
+         " fehlende ENDE - Anweisung in Karte 29 \n Dateiende nach Zeile 13\n"},
+        {2, layers + kEntryFormat + "QUEL       1.0    1    x    1    0\n",
+         " fehlerhafte Datenstruktur in Karte 29 \n Zeile 13, Eintrag 1 (QUEL), Spalten 20-24: 'x'\n"},
     };
     std::string expected;
     for (const auto& [imode, deck, message] : cases) {
@@ -239,12 +251,18 @@ TEST_F(ShortInputTest, EntriesOutsideTheGridAreRejected) {
         kEnde};
     EXPECT_EQ(run(2, 2, short_deck(2, 2, "    0    0    0", entries)), kExitInput);
     std::string twice;  // the listing is the console here: every line shows twice
-    for (const char* line : {"                  4. Schluesselwort: QUEL Knoten (     4,     1,     1) ausserhalb des Gitters!\n",
-                             "                  5. Schluesselwort: TRSX Knoten (     1,     1,     0) ausserhalb des Gitters!\n",
-                             "                  6. Schluesselwort: TTOT Knoten (     0,     1,     1) ausserhalb des Gitters!\n",
-                             "                  7. Schluesselwort: LEAK in der untersten Schicht nicht moeglich!\n",
-                             "                  9. Schluesselwort: TEMP Knoten (     1,     3,     1) ausserhalb des Gitters!\n",
-                             "                  5 Fehler in der Haupteingabedatei\n"})
+    for (const char* line :
+         {"                  4. Schluesselwort: QUEL Knoten (     4,     1,     1) ausserhalb des Gitters!\n"
+          " Zeile 16, Eintrag 4 (QUEL), Spalten 15-34: '4    1    1    0'\n",
+          "                  5. Schluesselwort: TRSX Knoten (     1,     1,     0) ausserhalb des Gitters!\n"
+          " Zeile 17, Eintrag 5 (TRSX), Spalten 15-34: '1    1    0    4'\n",
+          "                  6. Schluesselwort: TTOT Knoten (     0,     1,     1) ausserhalb des Gitters!\n"
+          " Zeile 18, Eintrag 6 (TTOT), Spalten 15-34: '0    1    1   -1'\n",
+          "                  7. Schluesselwort: LEAK in der untersten Schicht nicht moeglich!\n"
+          " Zeile 19, Eintrag 7 (LEAK), Spalten 15-34: '1    1    2    0'\n",
+          "                  9. Schluesselwort: TEMP Knoten (     1,     3,     1) ausserhalb des Gitters!\n"
+          " Zeile 21, Eintrag 9 (TEMP), Spalten 15-34: '1    3    1    5'\n",
+          "                  5 Fehler in der Haupteingabedatei\n"})
         twice += std::string(line) + line;
     EXPECT_EQ(console(), twice + " Bitte ueberpruefen Sie die Eingabedatei!\n");
 }

@@ -92,7 +92,7 @@ TEST_F(AdditionalDataTest, TableLimitCountsTheEntriesOfTheMainInput) {
     // One more is refused as soon as the count is read.
     EXPECT_EQ(call("(I5)\n   11\n"), kExitInput);
     const std::string message = " Es sollen 5001 Werte umgewandelt werden - Feld IWERT zu klein dimensioniert\n";
-    EXPECT_NE(mask_volatile(console()).find(message + kTail), std::string::npos);
+    EXPECT_NE(mask_volatile(console()).find(message + " Zeile 2, Spalten 1-5: '11'\n" + kTail), std::string::npos);
 }
 
 TEST_F(AdditionalDataTest, AddModeEntriesApplyTheChangeOfTheirValue) {
@@ -113,20 +113,25 @@ TEST_F(AdditionalDataTest, AddModeEntriesApplyTheChangeOfTheirValue) {
 }
 
 TEST_F(AdditionalDataTest, FaultsEndTheRunWithTheirMessage) {
-    const std::string unknown = "                  2. Schluesselwort: QUAL unbekannt!\n";
+    const std::string unknown =
+        "                  2. Schluesselwort: QUAL unbekannt!\n"
+        " Zeile 4, Eintrag 2 (QUAL), Spalten 1-4: 'QUAL'\n";
     const std::string outside =
-        "                  3. Schluesselwort: WATT Knoten (     1,     3,     1) ausserhalb des Gitters!\n";
+        "                  3. Schluesselwort: WATT Knoten (     1,     3,     1) ausserhalb des Gitters!\n"
+        " Zeile 5, Eintrag 3 (WATT), Spalten 5-24: '1    3    1    0'\n";
     const std::string one_error = "                  1 Fehler in der Zusatzeingabedatei\n";
-    const std::string structure = " Fehler in der Datenstruktur der Zusatzdaten\n" + std::string(kTail);
+    const std::string structure = " Fehler in der Datenstruktur der Zusatzdaten\n";
     const struct {
         const char* file;
         std::string console;
     } cases[] = {
         // Value records that cannot be read: letters in a numeric field, a
         // value format that is no format (with and without changes).
-        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n", structure},
-        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0\nQ\n       5.0\n", structure},
-        {"(I5)\n    0\n(A4,4I5)\n(F10.0\nQ\n\n", structure},
+        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\nQ\n      5.0x\n",
+         structure + " Zeile 7, Eintrag 2 (QUEL), Spalten 1-10: '5.0x'\n" + kTail},
+        {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0\nQ\n       5.0\n",
+         structure + " Zeile 5, Spalten 1-20: '(F10.0'\n" + kTail},
+        {"(I5)\n    0\n(A4,4I5)\n(F10.0\nQ\n\n", structure + " Zeile 4, Spalten 1-20: '(F10.0'\n" + kTail},
         // The head: keywords outside the table, nodes outside the grid, a
         // negative count, damaged blocks.
         {"(I5)\n    1\n(A4,4I5)\nQUAL    1    1    1    0\n(F10.0)\nQ\n       5.0\n",
@@ -134,10 +139,14 @@ TEST_F(AdditionalDataTest, FaultsEndTheRunWithTheirMessage) {
         {"(I5)\n    2\n(A4,4I5)\nSOUC    1    1    1    7\nWATT    1    3    1    0\n(2F10.0)\nW\n    5.0    1.0\n",
          outside + outside + one_error + one_error + " Bitte ueberpruefen Sie die Eingabedatei!\n"},
         {"(I5)\n   -1\n(A4,4I5)\n(F10.0)\nQ\n",
-         " negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n"},
-        {"(I5)\n    x\n", " fehlerhaftes Datenformat in Block 1 der Zusatzeingabedatei\nBitte Datei ueberpruefen!\n"},
+         " negative Anzahl von Aenderungen in Block 1 der Zusatzeingabedatei\n Zeile 2, Spalten 1-5: '-1'\n"
+         "Bitte Datei ueberpruefen!\n"},
+        {"(I5)\n    x\n",
+         " fehlerhaftes Datenformat in Block 1 der Zusatzeingabedatei\n Zeile 2, Spalten 1-5: 'x'\n"
+         "Bitte Datei ueberpruefen!\n"},
         {"(I5)\n    1\n(A4,4I5)\nQUEL    1    1    1    0\n(F10.0)\n",
-         " unerwartet Dateiende erreicht in Block 3 der Zusatzeingabedatei\nBitte Datei ergaenzen!\n"},
+         " unerwartet Dateiende erreicht in Block 3 der Zusatzeingabedatei\n Dateiende nach Zeile 5\n"
+         "Bitte Datei ergaenzen!\n"},
     };
     m.inf3.NUMW = 1;
     for (const auto& c : cases) {

@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "results/results.hpp"
 #include "state/model.hpp"
 
 namespace gruv::test {
@@ -42,12 +44,52 @@ struct RunResult {
 
 //! Runs GRUV3D in-process in a fresh scratch directory holding the given
 //! files (name -> content); the keyboard reads from `keyboard`. The main input
-//! file is "GRUVAT" unless input_file names another.
+//! file is "GRUVAT" unless input_file names another; results names the
+//! result files for other tools (none by default).
 RunResult run_deck(const std::map<std::string, std::string>& files, std::string_view keyboard = "",
-                   std::string_view input_file = "GRUVAT");
+                   std::string_view input_file = "GRUVAT", const ResultPaths& results = {});
 
 //! Replaces the computing-time figure of every "Gesamtrechenzeit:" line.
 std::string mask_volatile(std::string_view text);
+
+//! Reads a text piece by piece from a position, the way a listing line is
+//! laid out; once a piece does not match, every later step fails too.
+class TextScan {
+public:
+    TextScan(std::string_view text, std::size_t pos) : text_(text), pos_(pos) {}
+    //! Exactly the text s.
+    TextScan& literal(std::string_view s);
+    //! One or more blanks.
+    TextScan& blanks() { return run([](char c) { return c == ' '; }, nullptr); }
+    //! One or more of the characters in set; taken receives them.
+    TextScan& one_or_more_of(std::string_view set, std::string_view* taken = nullptr) {
+        return run([set](char c) { return set.find(c) != std::string_view::npos; }, taken);
+    }
+    //! One or more characters up to the next white space; taken receives them.
+    TextScan& word(std::string_view* taken) {
+        return run([](char c) { return std::string_view(" \t\n\r\f\v").find(c) == std::string_view::npos; }, taken);
+    }
+    bool ok() const { return ok_; }
+    //! Position behind the last piece read.
+    std::size_t pos() const { return pos_; }
+
+private:
+    template <class Accept>
+    TextScan& run(Accept accept, std::string_view* taken) {
+        std::size_t end = pos_;
+        while (ok_ && end < text_.size() && accept(text_[end])) ++end;
+        ok_ = ok_ && end > pos_;
+        if (ok_ && taken != nullptr) *taken = text_.substr(pos_, end - pos_);
+        if (ok_) pos_ = end;
+        return *this;
+    }
+    std::string_view text_;
+    std::size_t pos_;
+    bool ok_ = true;
+};
+
+//! Positions just behind every occurrence of head in text, in order.
+std::vector<std::size_t> positions_after(std::string_view text, std::string_view head);
 
 //! Compares text with the golden file tests/<relative> byte for byte and fails
 //! with the first differing lines; GRUV_UPDATE_GOLDEN=1 rewrites the file.

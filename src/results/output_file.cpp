@@ -1,0 +1,102 @@
+// Result files on POSIX descriptors, so that every failure carries errno and
+// the user reads the file's name and the reason in German.
+#include "results/output_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace gruv {
+
+namespace {
+
+//! Blocks at least this long bypass the buffer.
+constexpr std::size_t kDirectWrite = 1 << 16;
+
+}  // namespace
+
+std::string system_reason(int error_number) {
+    switch (error_number) {
+        case ENOENT: return "Verzeichnis nicht gefunden";
+        case ENOTDIR: return "ein Teil des Pfades ist kein Verzeichnis";
+        case EISDIR: return "ist ein Verzeichnis";
+        case EEXIST: return "eine Datei dieses Namens ist vorhanden";
+        case EACCES:
+        case EPERM: return "keine Schreibberechtigung";
+        case ENOSPC: return "kein Speicherplatz";
+        case EDQUOT: return "Speicherkontingent erschoepft";
+        case EIO: return "Ein-/Ausgabefehler";
+        case EFBIG: return "Datei zu gross";
+        case EROFS: return "Dateisystem nur lesbar";
+        case ENAMETOOLONG: return "Name zu lang";
+        case EPIPE: return "Empfaenger geschlossen";
+        default: return "Systemfehler " + std::to_string(error_number);
+    }
+}
+
+void create_result_folder(const std::filesystem::path& dir) {
+    if (::mkdir(dir.c_str(), 0777) == 0) return;
+    const int err = errno;
+    struct stat st {};
+    if (err == EEXIST && ::stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return;
+        throw ResultError{dir.string(), "eine Datei dieses Namens ist vorhanden", true, true};
+    }
+    throw ResultError{dir.string(), system_reason(err), true, true};
+}
+
+OutputFile::~OutputFile() { abandon(); }
+
+void OutputFile::create(const std::filesystem::path& path) {
+    abandon();
+    name_ = path.string();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw ResultError{name_, system_reason(errno), true};
+}
+
+void OutputFile::write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() < kDirectWrite) {
+        buffer_.append(bytes);
+        return;
+    }
+    flush();
+    write_all(bytes.data(), bytes.size());
+}
+
+void OutputFile::flush() {
+    if (buffer_.empty()) return;
+    write_all(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+void OutputFile::close() {
+    if (fd_ < 0) return;
+    flush();
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) fail(errno);
+}
+
+void OutputFile::abandon() noexcept {
+    buffer_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void OutputFile::write_all(const char* data, std::size_t n) {
+    while (n > 0) {
+        const ssize_t done = ::write(fd_, data, n);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        data += done;
+        n -= static_cast<std::size_t>(done);
+    }
+}
+
+void OutputFile::fail(int error_number) const { throw ResultError{name_, system_reason(error_number), false}; }
+
+}  // namespace gruv

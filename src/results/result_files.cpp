@@ -1,0 +1,174 @@
+// The result files of a run: when each output is written, and how a failure
+// of one ends the run.
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "records/records.hpp"
+#include "results/csv_tables.hpp"
+#include "results/output_file.hpp"
+#include "results/results.hpp"
+#include "results/run_facts.hpp"
+#include "state/stop.hpp"
+
+namespace gruv {
+
+namespace {
+
+//! The message of a failed result file on the console and, once it is open,
+//! on the listing.
+void report(Model& m, const ResultError& e) {
+    static const FormatProgram& aborted = fixed_format("(T16,' Berechnung vorzeitig abgebrochen')");
+    const std::string text = std::string(e.folder ? " Verzeichnis " : " Datei ") + e.file + " konnte nicht " +
+                             (e.creating ? "angelegt" : "geschrieben") + " werden: " + e.reason;
+    const bool listing = m.inf2.IOUT > 1 && m.io.is_open(m.inf2.IOUT);
+    m.io.console().put_record(text);
+    write(m.io.console(), aborted);
+    if (listing) {
+        m.io.unit(m.inf2.IOUT).put_record(text);
+        write(m.io.unit(m.inf2.IOUT), aborted);
+    }
+}
+
+}  // namespace
+
+struct ResultFiles::State {
+    ResultPaths paths;
+    std::optional<CsvTables> csv;
+    bool started = false;        // the start-up state has been written
+    bool failed = false;         // a result file failed: nothing more is written
+    int32_t steps = 0;           // time steps done
+    int32_t shown_step = -1;     // the step whose state the last snapshot shows
+    StepSolves solves;           // the solves of the step in progress
+    bool solve_pending = false;  // the step in progress has solved but not ended
+
+    bool active() const { return !failed && csv.has_value(); }
+
+    //! Runs one writing step; a failure is reported and stops the run.
+    template <class Step>
+    void guarded(Model& m, Step&& step) {
+        if (!active()) return;
+        try {
+            step();
+        } catch (const ResultError& e) {
+            failed = true;
+            report(m, e);
+            stop_run(m, kExitWrite);
+        }
+    }
+
+    //! The state at the start, a printout or the end.
+    void snapshot(Model& m) {
+        // The heat flow to the exchangers needs the heat equation assembled:
+        // at the start only a heat-only run has done that.
+        if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
+        shown_step = steps;
+    }
+
+    void step_row(const Model& m, int32_t step, float time) {
+        if (csv) csv->step(m, step, time, solves);
+        solve_pending = false;
+    }
+
+    void close_all() {
+        if (csv) csv->close();
+    }
+
+    void abandon_all() noexcept {
+        if (csv) csv->abandon();
+    }
+};
+
+ResultFiles::ResultFiles(ResultPaths paths) : s_(std::make_unique<State>()) {
+    s_->paths = std::move(paths);
+    if (!s_->paths.csv_dir.empty()) s_->csv.emplace();
+}
+
+ResultFiles::~ResultFiles() { s_->abandon_all(); }
+
+void ResultFiles::open(Model& m) {
+    s_->guarded(m, [&] {
+        if (s_->csv) s_->csv->open(s_->paths.csv_dir);
+    });
+}
+
+void ResultFiles::start(Model& m) {
+    s_->guarded(m, [&] {
+        if (s_->csv) s_->csv->start(m);
+        // Without field input there is no grid and no state to show.
+        if (m.inf1.IEINGA >= 0) s_->snapshot(m);
+        s_->started = true;
+    });
+}
+
+void ResultFiles::observation(Model& m) {
+    s_->guarded(m, [&] {
+        if (s_->csv) s_->csv->observation(m);
+    });
+}
+
+void ResultFiles::solved(Model& m, Solve which) {
+    if (!s_->active()) return;
+    StepSolves& v = s_->solves;
+    v.DELT = m.par1.DELT;
+    if (which == Solve::Flow) {
+        v.flow_sweeps = m.inf2.NIT;
+        v.flow_error = m.par1.FEHLER;
+    } else {
+        v.heat_sweeps = m.inf2.NIT;
+        v.heat_error = m.par1.FEHLER;
+    }
+    s_->solve_pending = true;
+}
+
+void ResultFiles::step_done(Model& m, int32_t step) {
+    s_->guarded(m, [&] {
+        s_->steps = step;
+        s_->step_row(m, step, m.par1.ZEIT);
+    });
+}
+
+void ResultFiles::printout(Model& m) {
+    s_->guarded(m, [&] { s_->snapshot(m); });
+}
+
+void ResultFiles::end(Model& m) {
+    s_->guarded(m, [&] {
+        if (s_->started && m.inf1.IEINGA >= 0 && s_->shown_step != s_->steps) s_->snapshot(m);
+    });
+}
+
+int ResultFiles::close(Model& m, int status) noexcept {
+    State& s = *s_;
+    if (!s.csv.has_value()) return status;
+    if (s.failed) {
+        s.abandon_all();
+        return status;
+    }
+    try {
+        try {
+            if (status == kExitNormal) {
+                // A run that ended well outside the main loop (the end of the
+                // additional data file) still gets its end state.
+                if (s.started && m.inf1.IEINGA >= 0 && s.shown_step != s.steps) s.snapshot(m);
+            } else if (s.solve_pending) {
+                // The step that stopped the run (a diverging solve) is shown
+                // with the sweeps and the error that stopped it, at the time
+                // it would have reached.
+                s.step_row(m, s.steps + 1, m.par1.ZEIT + s.solves.DELT);
+            }
+            s.close_all();
+        } catch (const ResultError& e) {
+            s.failed = true;
+            s.abandon_all();
+            report(m, e);
+            return status == kExitNormal ? kExitWrite : status;
+        }
+    } catch (const std::exception&) {
+        s.abandon_all();
+        return status == kExitNormal ? kExitInternal : status;
+    }
+    return status;
+}
+
+}  // namespace gruv

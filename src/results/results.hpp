@@ -1,0 +1,58 @@
+// Result files for other tools, chosen on the command line: CSV tables for
+// spreadsheets and scripts (and, in later parts of this folder, fields for
+// ParaView and Python). They are written beside the fixed files of the deck
+// and never change those.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "state/model.hpp"
+
+namespace gruv {
+
+//! Where the result files for other tools go; an empty name writes none.
+struct ResultPaths {
+    std::string csv_dir;  //!< folder of the CSV tables (--csv)
+};
+
+//! The solve a step has just finished.
+enum class Solve { Flow, Heat };
+
+//! The result files of one run. The main program calls it at the start, at
+//! every observation record, solve, time step and printout, and at the end.
+//! A file that cannot be created or written stops the run with kExitWrite
+//! after a message on the console and the listing.
+class ResultFiles {
+public:
+    explicit ResultFiles(ResultPaths paths);
+    ~ResultFiles();
+    ResultFiles(const ResultFiles&) = delete;
+    ResultFiles& operator=(const ResultFiles&) = delete;
+
+    //! Before the deck is read: the folders and the files every run writes.
+    void open(Model& m);
+    //! After the start-up, before the first step: headers and the initial state.
+    void start(Model& m);
+    //! After each record of the observation file.
+    void observation(Model& m);
+    //! After a flow or heat solve of the step in progress.
+    void solved(Model& m, Solve which);
+    //! After each time step, once the simulated time has advanced.
+    void step_done(Model& m, int32_t step);
+    //! At each printout of the listing.
+    void printout(Model& m);
+    //! Before the closing message of a run that ends well: the end state,
+    //! unless the last printout showed it.
+    void end(Model& m);
+    //! Closes every file at the end of the run and returns the exit status:
+    //! status, or kExitWrite when a result file failed in a run that would
+    //! have ended well.
+    int close(Model& m, int status) noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace gruv
