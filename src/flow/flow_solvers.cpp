@@ -238,7 +238,6 @@ struct LineSweep : FlowEquation {
     //! its last solve while its coefficients stay.
     template <bool Am, bool Ap, bool Bm, bool Bp>
     void solve(const GridLine& g) {
-        std::array<double, MAXLIN + 1> X;  // solution of the line system
         auto row = [&](int32_t n) {
             const Offset o = g.o0 + (n - 1) * g.step;
             double r = 0.0;
@@ -250,7 +249,21 @@ struct LineSweep : FlowEquation {
                                   -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
                                   static_cast<double>(H[o])};
         };
-        auto store = [&](int32_t n, double x) { X[static_cast<std::size_t>(n)] = x; };
+        // The relaxed heads are formed as the back substitution delivers the
+        // solution; they depend on nothing DELTAH changes.
+        std::array<float, MAXLIN + 1> Hnew;
+        double e = 0.0;         // largest head change of the line
+        bool crossing = false;  // a node of the line passes through DELTAH
+        auto store = [&](int32_t n, double x) {
+            const Offset o = g.o0 + (n - 1) * g.step;
+            const float Hold = H[o];
+            const double relaxed = static_cast<double>(Hold) + R * (x - static_cast<double>(Hold));
+            const float h = static_cast<float>(relaxed);
+            Hnew[static_cast<std::size_t>(n)] = h;
+            raise_error(e, static_cast<double>(std::fabs(h - Hold)));
+            const float Zo = tops.Zo[g.K0 + (n - 1) * g.DK];
+            crossing = crossing || (Hold < Zo && Zo < h) || h < Zo;
+        };
         const auto at = static_cast<std::size_t>(g.line) * static_cast<std::size_t>(LineFactors::kLength[g.axis]);
         double* den = factors.den[g.axis].get() + at;
         double* P = factors.P[g.axis].get() + at;
@@ -261,20 +274,23 @@ struct LineSweep : FlowEquation {
             eliminate<false>(g.N, den, P, row, store);
             known = 1;
         }
+        raise_error(F, e);
         Offset o = g.o0;
+        if (!crossing) {
+            for (int32_t n = 1; n <= g.N; ++n, o += g.step) H[o] = Hnew[static_cast<std::size_t>(n)];
+            return;
+        }
+        // DELTAH reads the heads of the line's next nodes still old: the
+        // heads go in one by one, in the order of the line.
         int32_t I = g.I0, J = g.J0, K = g.K0;
         for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += g.DI, J += g.DJ, K += g.DK) {
             const float Hold = H[o];
-            const double relaxed =
-                static_cast<double>(Hold) + R * (X[static_cast<std::size_t>(n)] - static_cast<double>(Hold));
-            const float Hnew = static_cast<float>(relaxed);
-            H[o] = Hnew;
-            raise_error(F, static_cast<double>(std::fabs(Hnew - Hold)));
+            const float h = Hnew[static_cast<std::size_t>(n)];
+            H[o] = h;
             const float Zo = tops.Zo[K];
-            const bool crossed = (Hold < Zo && Zo < Hnew) || Hnew < Zo;
-            if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
-            if (Hnew < Zo) DELTAH(m, I, J, K);
-            if (crossed) factors.forget(I, J, K);
+            if (Hold < Zo && Zo < h) DELTAH(m, I, J, K);
+            if (h < Zo) DELTAH(m, I, J, K);
+            if ((Hold < Zo && Zo < h) || h < Zo) factors.forget(I, J, K);
         }
     }
 };
