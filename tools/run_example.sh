@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs gruv3d on a bundled example deck in a fresh scratch directory and says
-# where the listing and the other result files went.
+# Runs gruv3d on a bundled example deck in a fresh scratch directory, with
+# the fields in a NetCDF file and in ParaView files and the CSV tables, makes
+# the figures of the run, and says where the listing and the results went.
 #   tools/run_example.sh [DECK] [GRUV3D]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,9 +25,16 @@ for extra in "$(dirname "$deck")/$name".*; do
 done
 cd "$work"
 set +e
-"$exe" </dev/null
+"$exe" --netcdf results.nc --vtk vtk --csv csv </dev/null
 status=$?
 set -e
+# The figures, from whatever the run wrote (it may have stopped early).
+plots=""
+if [ -f results.nc ] || [ -f csv/solver.csv ]; then
+  if /usr/bin/python3 "$top/tools/gruv3d-plot" "$work" --quiet >/dev/null; then
+    plots=$work/plots
+  fi
+fi
 # The listing is the file that holds the input summary.
 listing=$(grep -l "Zusammenfassung der Eingangsparameter" -- * 2>/dev/null | grep -v '^GRUVAT$' | head -n 1 || true)
 echo
@@ -36,6 +44,10 @@ if [ -n "$listing" ]; then
 else
   echo "Ergebnisliste:      auf der Konsole (TERMINAL)"
 fi
+echo "NetCDF:             $work/results.nc"
+echo "ParaView:           $work/vtk/results.pvd (mit vtk/properties.vtr)"
+echo "Tabellen (CSV):     $work/csv"
+echo "Abbildungen:        ${plots:-keine (gruv3d-plot fehlgeschlagen)}"
 echo "Dateien:            $(ls | tr '\n' ' ')"
 echo "Rueckgabewert:      $status"
 exit $status

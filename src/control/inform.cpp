@@ -89,7 +89,10 @@ struct CardDeck {
 //! the prompt until one opens.
 void open_main_input(Model& m, const RunOptions& options, bool name_given) {
     static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
-    if (m.io.open_input(kMainInput, options.input_file)) return;
+    if (m.io.open_input(kMainInput, options.input_file)) {
+        m.run.deck = options.input_file;
+        return;
+    }
     ConsoleUnit& con = m.io.console();
     if (name_given) {
         if (is_directory(options.input_file)) {
@@ -110,7 +113,10 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
         }
         const std::string name = trim_name(fixed(typed, 20));
         if (name.empty()) continue;
-        if (m.io.open_input(kMainInput, name)) return;
+        if (m.io.open_input(kMainInput, name)) {
+            m.run.deck = name;
+            return;
+        }
         if (is_directory(name)) write_list(con, "Datei " + name + " ist ein Verzeichnis");
     }
 }
@@ -277,6 +283,7 @@ void INFORM(Model& m, const RunOptions& options) {
     static const FormatProgram& a80 = fixed_format("(A80)");
     std::string title(80, ' ');
     deck.check(read_data_items(deck.in, a80, title));  // an end here: an empty main input file
+    m.run.title = trim_name(title);
 
     auto& i1 = m.inf1;
     auto& i2 = m.inf2;
@@ -291,6 +298,9 @@ void INFORM(Model& m, const RunOptions& options) {
 
     std::string observation_file(20, ' '), output_file(20, ' '), additional_file(20, ' ');
     deck.card("5  ", i4.NBEOB, i3.IZUSAT, i3.NZUSAT, observation_file, output_file, additional_file);
+    m.run.listing = trim_name(output_file);
+    m.run.observation_file = trim_name(observation_file);
+    m.run.additional_file = trim_name(additional_file);
     if (i4.NBEOB > MAXBEO)
         deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB), 0);
     // Fewer than one step between two readings would read the next record

@@ -10,6 +10,7 @@
 
 #include "control/control.hpp"
 #include "state/stop.hpp"
+#include "state/version.hpp"
 
 namespace {
 
@@ -25,9 +26,16 @@ constexpr std::string_view kUsage =
     "  --version       Programmversion\n"
     "\n"
     "Ergebnisse fuer andere Programme (zusaetzlich zu den Dateien der Steuerkarten):\n"
+    "  --netcdf DATEI  Felder (Temperatur, Potential, Geschwindigkeiten, Eisanteil,\n"
+    "                  Stoffwerte) zu Beginn, bei jedem Ausdruck und am Ende als\n"
+    "                  NetCDF-Datei (CF-Konventionen)\n"
+    "  --vtk VERZ      dieselben Felder als ParaView-Dateien im Verzeichnis VERZ:\n"
+    "                  results.pvd und eine Datei results_NNNNN.vtr je Zeitpunkt,\n"
+    "                  properties.vtr mit den Stoffwerten\n"
     "  --csv VERZ      Tabellen im Verzeichnis VERZ: observations.csv (Beobachtungs-\n"
     "                  knoten), energy.csv (Energiebilanz je Ausdruck), solver.csv\n"
     "                  (Iterationen je Zeitschritt)\n"
+    "Abbildungen daraus zeichnet gruv3d-plot (gruv3d-plot --help).\n"
     "\n"
     "Rueckgabewert: 0 normales Ende, 1 fehlerhafte Eingabe oder fehlende Datei,\n"
     "2 Berechnung abgebrochen, 3 interner Fehler, 4 Ergebnisdatei nicht schreibbar.\n";
@@ -42,6 +50,8 @@ struct Option {
 //! The options a run accepts (besides --help and --version).
 const std::vector<Option>& run_options() {
     static const std::vector<Option> options = {
+        {"--netcdf", true, [](gruv::RunOptions& o, const std::string& v) { o.results.netcdf_file = v; }},
+        {"--vtk", true, [](gruv::RunOptions& o, const std::string& v) { o.results.vtk_dir = v; }},
         {"--csv", true, [](gruv::RunOptions& o, const std::string& v) { o.results.csv_dir = v; }},
     };
     return options;
@@ -64,7 +74,7 @@ int main(int argc, char** argv) {
             return gruv::kExitNormal;
         }
         if (arg == "--version") {
-            std::cout << "GRUVELAN-3D Version 1.31 22/02/2006\n";
+            std::cout << gruv::kProgramName << ' ' << gruv::kProgramVersion << '\n';
             return gruv::kExitNormal;
         }
         if (arg.size() > 1 && arg.front() == '-') {

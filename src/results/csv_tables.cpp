@@ -94,15 +94,19 @@ std::string_view CsvRow::line() {
 void CsvTables::open(const std::filesystem::path& dir) {
     dir_ = dir;
     create_result_folder(dir);
-    for (const char* stale : {"energy.csv", "observations.csv"}) {
-        std::error_code ec;
-        std::filesystem::remove(dir / stale, ec);
-        if (ec) throw ResultError{(dir / stale).string(), system_reason(ec.value()), true};
-    }
-    solver_.create(dir / "solver.csv");
+}
+
+std::vector<std::filesystem::path> CsvTables::files() const {
+    return {dir_ / "solver.csv", dir_ / "energy.csv", dir_ / "observations.csv"};
 }
 
 void CsvTables::start(Model& m) {
+    for (const char* stale : {"energy.csv", "observations.csv"}) {
+        std::error_code ec;
+        std::filesystem::remove(dir_ / stale, ec);
+        if (ec) throw ResultError{(dir_ / stale).string(), system_reason(ec.value()), true};
+    }
+    solver_.create(dir_ / "solver.csv");
     CsvRow solver;
     solver << "step";
     time_columns(solver, m);

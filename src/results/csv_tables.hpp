@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "results/output_file.hpp"
 #include "state/model.hpp"
@@ -45,11 +46,13 @@ struct StepSolves {
 //! The CSV tables of one run in one folder.
 class CsvTables {
 public:
-    //! Creates the folder and solver.csv; removes the tables of an earlier
-    //! run in that folder that this run may not write. Throws ResultError.
+    //! Creates the folder. Throws ResultError.
     void open(const std::filesystem::path& dir);
-    //! The headers and the other tables, once the deck is read and the
-    //! start-up done. Throws ResultError.
+    //! The files the tables may take.
+    std::vector<std::filesystem::path> files() const;
+    //! Creates the tables of the run with their headers, once the deck is
+    //! read and the start-up done, and removes those of an earlier run in the
+    //! folder that this run does not write. Throws ResultError.
     void start(Model& m);
     //! A row of observations.csv (after each record of the observation file).
     void observation(Model& m);

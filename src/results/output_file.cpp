@@ -47,6 +47,25 @@ void create_result_folder(const std::filesystem::path& dir) {
     throw ResultError{dir.string(), system_reason(err), true, true};
 }
 
+void check_creatable(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    struct stat st {};
+    auto fail = [&](int err) { throw ResultError{path.string(), system_reason(err), true}; };
+    if (::stat(folder.c_str(), &st) != 0) fail(errno);
+    if (!S_ISDIR(st.st_mode)) fail(ENOTDIR);
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) fail(EISDIR);
+    if (::access(exists ? path.c_str() : folder.c_str(), W_OK) != 0) fail(errno);
+}
+
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec)) return std::filesystem::equivalent(a, b, ec);
+    const auto ca = std::filesystem::weakly_canonical(a, ec);
+    const auto cb = std::filesystem::weakly_canonical(b, ec);
+    return !ec && ca == cb;
+}
+
 OutputFile::~OutputFile() { abandon(); }
 
 void OutputFile::create(const std::filesystem::path& path) {

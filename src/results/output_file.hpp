@@ -24,6 +24,13 @@ std::string system_reason(int error_number);
 //! Throws ResultError.
 void create_result_folder(const std::filesystem::path& dir);
 
+//! Checks, without touching it, that the file path can be created or
+//! replaced: its folder exists and may be written. Throws ResultError.
+void check_creatable(const std::filesystem::path& path);
+
+//! The two names lead to the same file (or would, once it exists).
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+
 //! A file written from its start: bytes collect in a buffer and go to the
 //! system at flush(), or at once when a block is large.
 class OutputFile {

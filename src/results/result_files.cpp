@@ -1,14 +1,18 @@
 // The result files of a run: when each output is written, and how a failure
 // of one ends the run.
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/records.hpp"
 #include "results/csv_tables.hpp"
+#include "results/netcdf_file.hpp"
 #include "results/output_file.hpp"
 #include "results/results.hpp"
 #include "results/run_facts.hpp"
+#include "results/vtk_files.hpp"
 #include "state/stop.hpp"
 
 namespace gruv {
@@ -30,10 +34,33 @@ void report(Model& m, const ResultError& e) {
     }
 }
 
+//! The files of the run that the deck names or that have fixed names.
+std::vector<std::filesystem::path> run_files(const Model& m) {
+    std::vector<std::filesystem::path> files{m.run.deck};
+    if (m.inf2.IOUT != 1) files.emplace_back(m.run.listing);
+    if (m.inf4.NBEOB > 0) files.emplace_back(m.run.observation_file);
+    if (m.inf3.IZUSAT == 1) files.emplace_back(m.run.additional_file);
+    if (m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1) {
+        files.emplace_back("GRUVWS");
+        files.emplace_back("GRUVWS.neu");
+    }
+    const int32_t on[3] = {m.isop.ISOYZ, m.isop.ISOXZ, m.isop.ISOXY};
+    static const char* const temperature[3] = {"TEMPYZ", "TEMPXZ", "TEMPXY"};
+    static const char* const head[3] = {"PIEZYZ", "PIEZXZ", "PIEZXY"};
+    for (int n = 0; n < 3; ++n) {
+        if (on[n] != 1) continue;
+        if (computes_heat(m)) files.emplace_back(temperature[n]);
+        if (computes_flow(m)) files.emplace_back(head[n]);
+    }
+    return files;
+}
+
 }  // namespace
 
 struct ResultFiles::State {
     ResultPaths paths;
+    std::optional<NetcdfFile> netcdf;
+    std::optional<VtkCollection> vtk;
     std::optional<CsvTables> csv;
     bool started = false;        // the start-up state has been written
     bool failed = false;         // a result file failed: nothing more is written
@@ -42,7 +69,8 @@ struct ResultFiles::State {
     StepSolves solves;           // the solves of the step in progress
     bool solve_pending = false;  // the step in progress has solved but not ended
 
-    bool active() const { return !failed && csv.has_value(); }
+    bool active() const { return !failed && any(); }
+    bool any() const { return netcdf.has_value() || vtk.has_value() || csv.has_value(); }
 
     //! Runs one writing step; a failure is reported and stops the run.
     template <class Step>
@@ -59,10 +87,17 @@ struct ResultFiles::State {
 
     //! The state at the start, a printout or the end.
     void snapshot(Model& m) {
+        if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT);
+        if (vtk) vtk->snapshot(steps, m.par1.ZEIT);
         // The heat flow to the exchangers needs the heat equation assembled:
         // at the start only a heat-only run has done that.
         if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
         shown_step = steps;
+    }
+
+    //! The state at the end, unless the last snapshot showed it.
+    void end_snapshot(Model& m) {
+        if (started && m.inf1.IEINGA >= 0 && shown_step != steps) snapshot(m);
     }
 
     void step_row(const Model& m, int32_t step, float time) {
@@ -71,16 +106,20 @@ struct ResultFiles::State {
     }
 
     void close_all() {
+        if (netcdf) netcdf->close();
         if (csv) csv->close();
     }
 
     void abandon_all() noexcept {
+        if (netcdf) netcdf->abandon();
         if (csv) csv->abandon();
     }
 };
 
 ResultFiles::ResultFiles(ResultPaths paths) : s_(std::make_unique<State>()) {
     s_->paths = std::move(paths);
+    if (!s_->paths.netcdf_file.empty()) s_->netcdf.emplace();
+    if (!s_->paths.vtk_dir.empty()) s_->vtk.emplace();
     if (!s_->paths.csv_dir.empty()) s_->csv.emplace();
 }
 
@@ -88,14 +127,29 @@ ResultFiles::~ResultFiles() { s_->abandon_all(); }
 
 void ResultFiles::open(Model& m) {
     s_->guarded(m, [&] {
+        if (s_->netcdf) s_->netcdf->open(s_->paths.netcdf_file);
+        if (s_->vtk) s_->vtk->open(s_->paths.vtk_dir);
         if (s_->csv) s_->csv->open(s_->paths.csv_dir);
     });
 }
 
 void ResultFiles::start(Model& m) {
     s_->guarded(m, [&] {
-        if (s_->csv) s_->csv->start(m);
+        // A result file must not take the place of a file of the run (the
+        // deck, the restart file, ...): refused before anything is written.
+        std::vector<std::filesystem::path> results;
+        if (s_->netcdf) results.emplace_back(s_->paths.netcdf_file);
+        if (s_->vtk)
+            for (auto& f : s_->vtk->files()) results.push_back(f);
+        if (s_->csv)
+            for (auto& f : s_->csv->files()) results.push_back(f);
+        for (const auto& own : run_files(m))
+            for (const auto& r : results)
+                if (same_file(r, own)) throw ResultError{r.string(), "ist schon eine Datei dieses Laufs", true};
         // Without field input there is no grid and no state to show.
+        if (s_->netcdf && m.inf1.IEINGA >= 0) s_->netcdf->start(m);
+        if (s_->vtk && m.inf1.IEINGA >= 0) s_->vtk->start(m);
+        if (s_->csv) s_->csv->start(m);
         if (m.inf1.IEINGA >= 0) s_->snapshot(m);
         s_->started = true;
     });
@@ -133,14 +187,12 @@ void ResultFiles::printout(Model& m) {
 }
 
 void ResultFiles::end(Model& m) {
-    s_->guarded(m, [&] {
-        if (s_->started && m.inf1.IEINGA >= 0 && s_->shown_step != s_->steps) s_->snapshot(m);
-    });
+    s_->guarded(m, [&] { s_->end_snapshot(m); });
 }
 
 int ResultFiles::close(Model& m, int status) noexcept {
     State& s = *s_;
-    if (!s.csv.has_value()) return status;
+    if (!s.any()) return status;
     if (s.failed) {
         s.abandon_all();
         return status;
@@ -150,7 +202,7 @@ int ResultFiles::close(Model& m, int status) noexcept {
             if (status == kExitNormal) {
                 // A run that ended well outside the main loop (the end of the
                 // additional data file) still gets its end state.
-                if (s.started && m.inf1.IEINGA >= 0 && s.shown_step != s.steps) s.snapshot(m);
+                s.end_snapshot(m);
             } else if (s.solve_pending) {
                 // The step that stopped the run (a diverging solve) is shown
                 // with the sweeps and the error that stopped it, at the time

@@ -1,7 +1,7 @@
-// Result files for other tools, chosen on the command line: CSV tables for
-// spreadsheets and scripts (and, in later parts of this folder, fields for
-// ParaView and Python). They are written beside the fixed files of the deck
-// and never change those.
+// Result files for other tools, chosen on the command line: the fields in a
+// NetCDF file (Python, QGIS) and in ParaView files, CSV tables for
+// spreadsheets and scripts. They are written beside the fixed files of the deck and never
+// change those.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -13,7 +13,9 @@ namespace gruv {
 
 //! Where the result files for other tools go; an empty name writes none.
 struct ResultPaths {
-    std::string csv_dir;  //!< folder of the CSV tables (--csv)
+    std::string netcdf_file;  //!< NetCDF file of the fields (--netcdf)
+    std::string vtk_dir;      //!< folder of the ParaView files (--vtk)
+    std::string csv_dir;      //!< folder of the CSV tables (--csv)
 };
 
 //! The solve a step has just finished.
@@ -30,9 +32,10 @@ public:
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;
 
-    //! Before the deck is read: the folders and the files every run writes.
+    //! Before the deck is read: the folders, and whether the files can be created.
     void open(Model& m);
-    //! After the start-up, before the first step: headers and the initial state.
+    //! After the start-up, before the first step: the files (none may take
+    //! the name of a file of the run), their headers and the initial state.
     void start(Model& m);
     //! After each record of the observation file.
     void observation(Model& m);

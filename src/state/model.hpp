@@ -298,6 +298,16 @@ struct ZUSD {
     Array1<int32_t, IWERT> IANGEW;  //!< 1 once an add-mode entry of the file has been applied
 };
 
+//! The deck of the run and the files it names, as the result files for
+//! other tools state them and keep clear of them.
+struct RunDescription {
+    std::string deck;              //!< name of the main input file as opened
+    std::string title;             //!< card 1, trailing blanks removed
+    std::string listing;           //!< listing file of card 5 ("TERMINAL": the console)
+    std::string observation_file;  //!< observation file of card 5
+    std::string additional_file;   //!< additional data file of card 5
+};
+
 //! The whole state of a run.
 struct Model {
     NDIM ndim;
@@ -328,6 +338,7 @@ struct Model {
     ZYK2 zyk2;
     FORM form;
     ZUSD zusd;  //!< additional data file reader state
+    RunDescription run;  //!< the deck and its title
 
     Io io;  //!< the program's units: console, input files, listing, result files
 };

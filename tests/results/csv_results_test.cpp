@@ -88,7 +88,7 @@ TEST(CsvRow, FieldsAndNumbers) {
 
 TEST(CsvResults, HeatOnlyExampleAgreesWithListingAndConsole) {
     auto r = test::run_deck({{"GRUVAT", test::source_file("examples/borehole_heat_exchanger.gruv")}}, "", "GRUVAT",
-                            ResultPaths{.csv_dir = "csv"});
+                            test::csv_only("csv"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     EXPECT_FALSE(fs::exists("csv/observations.csv"));  // the deck has no observation nodes
 
@@ -140,7 +140,7 @@ TEST(CsvResults, HeatOnlyExampleAgreesWithListingAndConsole) {
 }
 
 TEST(CsvResults, CoupledRunAgreesWithObservationFileAndListing) {
-    auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", ResultPaths{.csv_dir = "out"});
+    auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", test::csv_only("out"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
 
     // Temperature and head of each node, in deck order, named by node,
@@ -197,6 +197,24 @@ TEST(CsvResults, CoupledRunAgreesWithObservationFileAndListing) {
                                                    "heat_sweeps", "heat_error_K"}));
 }
 
+TEST(ResultFiles, ListingAndConsoleStayAsWithoutThem) {
+    // With the full routine trace (IBILD 2) every extra call of a traced
+    // routine would show on the console; the energy balance printed at every
+    // printout would move if its balance items were touched.
+    const std::string deck = test::coupled_freezing_deck(2, 5);  // a printout and the end
+    auto plain = test::run_deck({{"GRUVAT", deck}});
+    ResultPaths all;
+    all.netcdf_file = "run.nc";
+    all.vtk_dir = "vtk";
+    all.csv_dir = "csv";
+    auto with = test::run_deck({{"GRUVAT", deck}}, "", "GRUVAT", all);
+    ASSERT_EQ(with.status, kExitNormal);
+    EXPECT_NE(plain.console.find("Subroutine WASEIS"), std::string::npos);
+    EXPECT_EQ(test::mask_volatile(with.console), test::mask_volatile(plain.console));
+    EXPECT_EQ(test::mask_volatile(with.file("LISTE")), test::mask_volatile(plain.file("LISTE")));
+    EXPECT_EQ(with.file("BEOB"), plain.file("BEOB"));
+}
+
 TEST(CsvResults, TableThatCannotBeWrittenStopsTheRun) {
     // A folder whose parent is missing, a file in the folder's place, and a
     // table on a full disk (a folder prepared beside the run).
@@ -219,7 +237,7 @@ TEST(CsvResults, TableThatCannotBeWrittenStopsTheRun) {
     for (const Case& c : cases) {
         std::map<std::string, std::string> files = c.extra_files;
         files["GRUVAT"] = test::coupled_freezing_deck();
-        auto r = test::run_deck(files, "", "GRUVAT", ResultPaths{.csv_dir = c.csv_dir});
+        auto r = test::run_deck(files, "", "GRUVAT", test::csv_only(c.csv_dir));
         EXPECT_EQ(r.status, kExitWrite) << c.message;
         EXPECT_NE(r.console.find(c.message + "\n"), std::string::npos) << r.console;
         EXPECT_EQ(r.console.find("normal beendet"), std::string::npos);
