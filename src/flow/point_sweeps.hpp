@@ -106,9 +106,11 @@ struct AscendingSweeps {
 //! Bands of rows of each layer.
 inline int32_t bands_per_layer(int32_t NY) { return (NY + kBandRows - 1) / kBandRows; }
 
-//! Waits until the band's step counter reaches target.
-[[gnu::always_inline]] inline void await_step(const std::atomic<int32_t>& done, int32_t target) {
-    if (done.load(std::memory_order_acquire) < target) wait_until_at_least(done, target);
+//! Waits until the band's step counter reaches target; seen is the value
+//! this member saw last of it, so that the counter, which the other member
+//! raises at every step, is read only when that value is not enough.
+[[gnu::always_inline]] inline void await_step(const std::atomic<int32_t>& done, int32_t target, int32_t& seen) {
+    if (seen < target) seen = wait_until_at_least(done, target);
 }
 
 //! The Rows rows of band u (layer u / nb + 1, rows from (u % nb) * kBandRows
@@ -140,11 +142,12 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
         }
     };
     auto& mine = done[static_cast<std::size_t>(u)];
+    int32_t seen_before = 0, seen_below = 0;  // steps seen done by the band before and the band below
     for (int32_t s = 1; s <= NX + Rows - 1; ++s) {
         // The band before is full: its last row reaches column c at step
         // c + kBandRows - 1.
-        if (b > 0) await_step(done[static_cast<std::size_t>(u - 1)], std::min(s, NX) + kBandRows - 1);
-        if (u >= nb) await_step(done[static_cast<std::size_t>(u - nb)], s);
+        if (b > 0) await_step(done[static_cast<std::size_t>(u - 1)], std::min(s, NX) + kBandRows - 1, seen_before);
+        if (u >= nb) await_step(done[static_cast<std::size_t>(u - nb)], s, seen_below);
         if (s > Rows && s < NX) {  // every row inside the grid's X range
             for (int32_t q = 0; q < Rows; ++q) {
                 const int32_t I = s - q;
@@ -160,7 +163,7 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
     return node;
 }
 
-//! One ascending sweep of the model's values on a team of two (see above).
+//! One ascending sweep of the model's values on the work team (see above).
 //! make_node(v, w) gives a member its node functor, reading old values from
 //! v and new ones from w and writing to w; the functor notes in a member
 //! `more` whether an update would have done more. finish(node) takes in each
@@ -170,8 +173,9 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
 template <class Value, class MakeNode, class Finish>
 bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values, int32_t NX, int32_t NY, int32_t NZ,
                              MakeNode&& make_node, Finish&& finish) {
-    // On one processor the rows in plain order are the faster chain.
-    if (!a.speculate || WorkTeam::shared().members() < 2) return false;
+    // On one processor too the bands are faster than the rows in plain
+    // order: the rows of a band are independent chains that overlap.
+    if (!a.speculate) return false;
     if (!a.primed) {
         std::copy(values.data(), values.data() + std::size_t{IX} * IY * IZ, a.next.data());
         a.primed = true;

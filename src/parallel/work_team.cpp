@@ -74,8 +74,9 @@ void WorkTeam::serve(int member) {
     }
 }
 
-void wait_until_at_least(const std::atomic<int32_t>& counter, int32_t target) {
-    for (int spin = 0; counter.load(std::memory_order_acquire) < target; ++spin) {
+int32_t wait_until_at_least(const std::atomic<int32_t>& counter, int32_t target) {
+    int32_t seen;
+    for (int spin = 0; (seen = counter.load(std::memory_order_acquire)) < target; ++spin) {
         if (spin < 256) {
 #if defined(__x86_64__) || defined(__i386__)
             __builtin_ia32_pause();
@@ -84,6 +85,7 @@ void wait_until_at_least(const std::atomic<int32_t>& counter, int32_t target) {
             std::this_thread::yield();  // the other member may be waiting for a processor
         }
     }
+    return seen;
 }
 
 }  // namespace gruv

@@ -82,6 +82,7 @@ void for_each_row(int32_t NX, int32_t NY, int32_t NZ, Row&& row) {
 //! Waits until the counter reaches at least target, which another member
 //! raises in short steps: spinning briefly, then yielding the processor
 //! between looks, so that a member without a processor of its own gets one.
-void wait_until_at_least(const std::atomic<int32_t>& counter, int32_t target);
+//! Returns the value seen last, at least target.
+int32_t wait_until_at_least(const std::atomic<int32_t>& counter, int32_t target);
 
 }  // namespace gruv
