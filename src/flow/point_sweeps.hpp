@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "flow/line_solver.hpp"
@@ -163,6 +164,16 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
     return node;
 }
 
+//! ascending_band with Rows = rows (1..kBandRows).
+template <int32_t Rows = kBandRows, class Value, class Node>
+Node band_of_rows(int32_t rows, Node node, const Value* v, const Value* w, int32_t NX, int32_t NY, int32_t NZ,
+                  int32_t u, std::vector<std::atomic<int32_t>>& done) {
+    if constexpr (Rows > 1) {
+        if (rows < Rows) return band_of_rows<Rows - 1>(rows, std::move(node), v, w, NX, NY, NZ, u, done);
+    }
+    return ascending_band<Rows>(std::move(node), v, w, NX, NY, NZ, u, done);
+}
+
 //! One ascending sweep of the model's values on the work team (see above).
 //! make_node(v, w) gives a member its node functor, reading old values from
 //! v and new ones from w and writing to w; the functor notes in a member
@@ -196,12 +207,7 @@ bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values
         const int32_t nb = bands_per_layer(NY);
         for (int32_t u = member; u < units; u += members) {
             const int32_t rows = std::min(kBandRows, NY - (u % nb) * kBandRows);
-            switch (rows) {
-                case 1: node.emplace(ascending_band<1>(*node, v, w, NX, NY, NZ, u, a.done)); break;
-                case 2: node.emplace(ascending_band<2>(*node, v, w, NX, NY, NZ, u, a.done)); break;
-                case 3: node.emplace(ascending_band<3>(*node, v, w, NX, NY, NZ, u, a.done)); break;
-                default: node.emplace(ascending_band<kBandRows>(*node, v, w, NX, NY, NZ, u, a.done)); break;
-            }
+            node.emplace(band_of_rows(rows, *node, v, w, NX, NY, NZ, u, a.done));
         }
     };
     team.run(task);
