@@ -3,9 +3,11 @@
 # Runs gruv3d in a fresh scratch directory and compares every file of
 # <dir>/expected byte for byte with the file of the same name that the run
 # left behind ("stdout" stands for the console output). The directory starts
-# with a copy of the files of <dir>/input, or, with DECK, with the deck as
-# "GRUVAT" and the files beside it named <deck>.<file> as <file> (the layout
-# of examples/). Lines with the computing time are masked on both sides.
+# with a copy of the files of <dir>/input; with DECK (a deck below the source
+# tree, e.g. examples/<name>/<name>.gruv) it starts empty and the deck is run
+# in place, so that the files it reads are found next to it, as a user's run
+# of the example would find them. Lines with the computing time are masked on
+# both sides.
 # Set GRUV_UPDATE_GOLDEN=1 in the environment to rewrite the expected files
 # from the run (a deliberate act: review the diff before committing).
 function(add_golden_test)

@@ -1,19 +1,10 @@
 # Script behind add_golden_test; see GoldenTest.cmake.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
+set(deck_arg)
 if(DECK)
-  get_filename_component(deck_dir ${DECK} DIRECTORY)
-  get_filename_component(deck_name ${DECK} NAME_WE)
-  file(COPY_FILE ${DECK} ${WORK_DIR}/GRUVAT)
-  file(GLOB beside ${deck_dir}/${deck_name}.*)
-  foreach(extra IN LISTS beside)
-    if(NOT extra STREQUAL DECK)
-      get_filename_component(extra_name ${extra} NAME)
-      string(LENGTH "${deck_name}." prefix)
-      string(SUBSTRING "${extra_name}" ${prefix} -1 target)
-      file(COPY_FILE ${extra} ${WORK_DIR}/${target})
-    endif()
-  endforeach()
+  # The deck is read where it lies; its results land in the work directory.
+  set(deck_arg ${DECK})
 else()
   file(GLOB inputs ${CASE_DIR}/input/*)
   file(COPY ${inputs} DESTINATION ${WORK_DIR})
@@ -26,7 +17,7 @@ else()
   set(stdin_arg INPUT_FILE /dev/null)
 endif()
 separate_arguments(arg_list UNIX_COMMAND "${ARGS}")
-execute_process(COMMAND ${GRUV3D} ${arg_list}
+execute_process(COMMAND ${GRUV3D} ${arg_list} ${deck_arg}
   WORKING_DIRECTORY ${WORK_DIR}
   ${stdin_arg}
   OUTPUT_FILE ${WORK_DIR}/stdout

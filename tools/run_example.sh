@@ -2,11 +2,19 @@
 # Runs gruv3d on a bundled example deck in a fresh scratch directory, with
 # the fields in a NetCDF file and in ParaView files and the CSV tables, makes
 # the figures of the run, and says where the listing and the results went.
-#   tools/run_example.sh [DECK] [GRUV3D]
+#   tools/run_example.sh [DECK | EXAMPLE_FOLDER] [GRUV3D]
+# The deck is read in place (files it reads are found next to it); everything
+# the run writes lands in scratch/<name>/, never in the source tree.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-deck=${1:-$top/examples/borehole_heat_exchanger.gruv}
+deck=${1:-$top/examples/borehole_heat_exchanger/borehole_heat_exchanger.gruv}
 exe=${2:-$top/build/release/src/gruv3d}
+if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
+  sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+  exit 0
+fi
+# An example folder stands for the deck of the same name inside it.
+[ -d "$deck" ] && deck=${deck%/}/$(basename "$deck").gruv
 [ -f "$deck" ] || { echo "Beispieldatei $deck nicht gefunden" >&2; exit 1; }
 [ -x "$exe" ] || { echo "Programm $exe nicht gebaut" >&2; exit 1; }
 deck=$(cd "$(dirname "$deck")" && pwd)/$(basename "$deck")
@@ -15,17 +23,9 @@ name=$(basename "$deck" .gruv)
 work=$top/scratch/$name
 rm -rf "$work"
 mkdir -p "$work"
-# The deck becomes GRUVAT; files that belong to it (an additional data file,
-# a restart file) sit beside it as <name>.<file>.
-cp "$deck" "$work/GRUVAT"
-for extra in "$(dirname "$deck")/$name".*; do
-  [ "$extra" = "$deck" ] && continue
-  [ -e "$extra" ] || continue
-  cp "$extra" "$work/${extra##*/$name.}"
-done
 cd "$work"
 set +e
-"$exe" --netcdf results.nc --vtk vtk --csv csv </dev/null
+"$exe" "$deck" --netcdf results.nc --vtk vtk --csv csv </dev/null
 status=$?
 set -e
 # The figures, from whatever the run wrote (it may have stopped early).
@@ -36,7 +36,7 @@ if [ -f results.nc ] || [ -f csv/solver.csv ]; then
   fi
 fi
 # The listing is the file that holds the input summary.
-listing=$(grep -l "Zusammenfassung der Eingangsparameter" -- * 2>/dev/null | grep -v '^GRUVAT$' | head -n 1 || true)
+listing=$(grep -l "Zusammenfassung der Eingangsparameter" -- * 2>/dev/null | head -n 1 || true)
 echo
 echo "Arbeitsverzeichnis: $work"
 if [ -n "$listing" ]; then

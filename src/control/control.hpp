@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "results/results.hpp"
 #include "state/model.hpp"
@@ -30,13 +32,54 @@ void account_clock(Model& m, bool reset_reference);
 void WARMOU(Model& m);
 //! WARMIN: reads temperatures and heads from "GRUVWS" as the initial state.
 void WARMIN(Model& m);
+//! Removes, with a note on the console, a "GRUVWS.neu" that a run killed
+//! while writing its restart file has left behind.
+void remove_restart_leftover(Model& m);
+
+// Files of a run ----------------------------------------------------------------
+//! One file a run reads or writes, for the checks of its name.
+struct RunFile {
+    std::string role;      //!< what the file is to the run, as messages name it ("Ausgabedatei")
+    std::string name;      //!< its name as the run opens it
+    bool written = false;  //!< the run creates or overwrites it
+    int32_t item = -1;     //!< position of the name among the values of card 5, or -1
+    int fd = -1;           //!< an open descriptor that stands for the file (standard output), or -1
+    std::string option;    //!< the command-line option that named it ("--csv"), or empty
+};
+//! Two files of a run that are one file.
+struct FileConflict {
+    std::string message;  //!< "<later> ist dieselbe Datei wie die <earlier>"; empty when there is none
+    int32_t item = -1;    //!< card-5 position of the later file's name, else the earlier's, else -1
+    std::string option;   //!< the option that named the later file, else the earlier, else empty
+};
+//! True for a name that leads out of the working directory: an absolute
+//! name or one with a ".." component.
+bool leaves_working_directory(std::string_view name);
+//! The first two files of the list that are one file while the run writes
+//! one of them. Names are compared as files: device and inode where the file
+//! exists, the normalised path otherwise.
+FileConflict file_conflict(const std::vector<RunFile>& files);
+//! The result files for other tools a run writes under fixed names: the
+//! NetCDF file, the ParaView collection and property grid, the tables (the
+//! energy table only when it computes heat, the observation table only with
+//! observation nodes).
+std::vector<RunFile> result_files(const ResultPaths& paths, bool heat, bool observations);
 
 // Control cards and main program ------------------------------------------------
+//! Bounds a run can be given by a program that runs many decks in one process
+//! (the fuzzing harness); 0 leaves a quantity as the deck gives it.
+struct RunLimits {
+    int32_t steps = 0;   //!< time steps NZSCHR of card 7 above this are cut to it
+    int32_t sweeps = 0;  //!< solver sweeps ITMAX of card 7 above this are cut to it
+    int32_t nodes = 0;   //!< a grid of more nodes NX*NY*NZ is refused at card 17
+};
+
 //! What the command line may change: the name of the main input file and
 //! the result files for other tools.
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
     ResultPaths results;                //!< result files for other tools (none by default)
+    RunLimits limits;                   //!< none from the command line
 };
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
 void INFORM(Model& m, const RunOptions& options);

@@ -2,7 +2,10 @@
 // printouts and the end of the run.
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "control/control.hpp"
 #include "flow/flow.hpp"
@@ -136,13 +139,36 @@ void observe(Model& m, const LoopState& s) {
     s.results->observation(m);
 }
 
+//! The closing line of a run whose last restart file could not be written:
+//! the file on disk holds an older state than the run ended with.
+const FormatProgram& stale_restart_line() {
+    static const FormatProgram& f =
+        fixed_format("(T16,' Simulation beendet, aber Datei GRUVWS enthaelt einen veralteten Stand')");
+    return f;
+}
+
+//! Before the closing lines of a run that has reached its end: every result
+//! file but the listing is completed and closed, the tables for other tools
+//! too, so that a failure stops the run before anything claims its end. From
+//! here on failed writes are only recorded (the tables' own close must not be
+//! left by an exception) and reported by finish_run, which then drops the
+//! closing lines the console holds back.
+void close_for_end(Model& m, const LoopState& s) {
+    m.io.close_outputs(m.inf2.IOUT);
+    m.io.quiet();
+    if (const int status = s.results->close(m, kExitNormal); status != kExitNormal) stop_run(m, status);
+    m.io.console().hold();
+}
+
 [[noreturn]] void normal_end(Model& m, const LoopState& s) {
     static const FormatProgram& done = fixed_format("(T16,' GRUVELAN-3D Simulation normal beendet')");
     s.results->end(m);
-    write(m.io.unit(m.inf2.IOUT), done);
-    write(m.io.console(), done);
+    close_for_end(m, s);
+    const bool stale = m.io.restart_stale();
+    write(m.io.unit(m.inf2.IOUT), stale ? stale_restart_line() : done);
+    write(m.io.console(), stale ? stale_restart_line() : done);
     ZEITCL(m);
-    stop_run(m, kExitNormal);
+    stop_run(m, stale ? kExitWrite : kExitNormal);
 }
 
 [[noreturn]] void steady_state_end(Model& m, const LoopState& s) {
@@ -150,6 +176,7 @@ void observe(Model& m, const LoopState& s) {
         fixed_format("(/,T16,' Abbruchkriterium NIT = 1 und FEHLER < ',F8.6,' erfuellt')");
     printout(m, s, s.NSCHR);
     if (m.inf4.NBEOB > 0) observe(m, s);
+    close_for_end(m, s);
     console_and_listing(m, criterion, m.par1.EPST);
     console_and_listing(m, aborted_line());
     ZEITCL(m);
@@ -314,8 +341,79 @@ void interval_end(Model& m, LoopState& s) {
     if (m.inf4.NBEOB > 0) observe(m, s);
 }
 
+//! Standard error as a record sink: the reports of a console that failed.
+class StandardError final : public RecordSink {
+public:
+    void put_record(std::string_view text) override {
+        std::cerr.write(text.data(), static_cast<std::streamsize>(text.size()));
+        std::cerr.put('\n');
+    }
+};
+
+//! The listing while it is a file of its own that still takes records.
+OutputUnit* healthy_listing(Model& m) {
+    const int32_t IOUT = m.inf2.IOUT;
+    if (IOUT == 1 || !m.io.is_open(IOUT) || m.io.failed(IOUT)) return nullptr;
+    return &m.io.unit(IOUT);
+}
+
+//! Reports every failed write not reported yet, on the console (standard
+//! error once the console itself has failed) and on the listing. A failure
+//! ends a run that was going to end normally with kExitWrite; an earlier
+//! stop keeps its own status.
+void report_failures(Model& m, int& status) {
+    const std::vector<WriteFailure> failures = m.io.take_failures();
+    if (failures.empty()) return;
+    m.io.console().discard();  // closing lines held back for a normal end
+    StandardError standard_error;
+    RecordSink& console = m.io.failed(1) ? static_cast<RecordSink&>(standard_error) : m.io.console();
+    OutputUnit* listing = healthy_listing(m);
+    for (const WriteFailure& f : failures) {
+        const std::string what = f.unit == 1 ? std::string("Standardausgabe") : "Datei " + f.name;
+        const std::string text = what + " konnte nicht geschrieben werden: " + write_error_text(f.error);
+        write_list(console, text);
+        if (listing != nullptr) write_list(*listing, text);
+    }
+    if (status != kExitNormal && status != kExitWrite) return;
+    write(console, aborted_line());
+    if (listing != nullptr) write(*listing, aborted_line());
+    status = kExitWrite;
+}
+
+//! The end of every run: result files closed (the listing last, so that it
+//! can still take the reports of the others), failures reported, the held
+//! closing lines released, the console flushed. Returns the exit status.
+int finish_run(Model& m, int status) {
+    Io& io = m.io;
+    io.quiet();
+    if (status == kExitNormal && io.restart_stale()) {
+        if (OutputUnit* listing = healthy_listing(m)) write(*listing, stale_restart_line());
+        write(io.console(), stale_restart_line());
+        status = kExitWrite;
+    }
+    report_failures(m, status);
+    OutputUnit* listing = healthy_listing(m);
+    const int32_t listing_unit = listing != nullptr ? m.inf2.IOUT : 0;
+    io.close_outputs(listing_unit);
+    report_failures(m, status);
+    if (listing_unit != 0) io.close(listing_unit);
+    report_failures(m, status);
+    io.console().release();
+    io.console().flush();
+    report_failures(m, status);
+    return status;
+}
+
 void run(Model& m, const RunOptions& options, ResultFiles& results) {
     LoopState s{.results = &results};
+    // The result files for other tools are set up before the deck is read:
+    // they must not take the place of the deck itself.
+    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false}};
+    for (RunFile& f : result_files(options.results, true, true)) files.push_back(f);
+    if (const FileConflict c = file_conflict(files); !c.message.empty()) {
+        write_list(m.io.console(), c.message + " (Option " + c.option + ")");
+        stop_run(m, kExitInput);
+    }
     results.open(m);
     start_up(m, options, s);
     results.start(m);
@@ -335,10 +433,14 @@ int GRUV3D(Model& m, const RunOptions& options) {
         run(m, options, results);
     } catch (const RunStopped& stop) {
         status = stop.status;
+    } catch (const WriteFailed&) {
+        status = kExitWrite;
     }
+    // The tables' close reports its own failure on the console and the
+    // listing, which must not throw from there.
+    m.io.quiet();
     status = results.close(m, status);
-    m.io.flush_all();
-    return status;
+    return finish_run(m, status);
 }
 
 }  // namespace gruv

@@ -1,6 +1,10 @@
 // Control cards of the main input file: the units, the banner, cards 1 to
 // 17f, the derived values, the dimension check and the input summary.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,12 +90,12 @@ struct CardDeck {
 };
 
 //! Opens the main input file on unit 5: the name given, then names typed at
-//! the prompt until one opens.
-void open_main_input(Model& m, const RunOptions& options, bool name_given) {
+//! the prompt until one opens. Returns the name that opened.
+std::string open_main_input(Model& m, const RunOptions& options, bool name_given) {
     static const FormatProgram& not_found = fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
     if (m.io.open_input(kMainInput, options.input_file)) {
         m.run.deck = options.input_file;
-        return;
+        return options.input_file;
     }
     ConsoleUnit& con = m.io.console();
     if (name_given) {
@@ -115,7 +119,7 @@ void open_main_input(Model& m, const RunOptions& options, bool name_given) {
         if (name.empty()) continue;
         if (m.io.open_input(kMainInput, name)) {
             m.run.deck = name;
-            return;
+            return name;
         }
         if (is_directory(name)) write_list(con, "Datei " + name + " ist ein Verzeichnis");
     }
@@ -133,6 +137,55 @@ void open_result_file(Model& m, int32_t unit, const std::string& name, bool bina
             {list_message("Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen"), named_at});
         stop_run(m, kExitInput);
     }
+}
+
+//! The names of card 5 and the files they name.
+struct Card5Names {
+    std::string observation;  //!< observation file, used when NBEOB > 0
+    std::string listing;      //!< listing, unless "TERMINAL"
+    std::string additional;   //!< additional data file, used when IZUSAT = 1
+};
+
+//! Names from the deck are opened in the working directory: a card-5 name in
+//! use that leads out of it is refused.
+void check_names_stay_in_working_directory(CardDeck& deck, const Card5Names& names) {
+    const Model& m = deck.m;
+    const auto check = [&](bool used, std::string_view role, const std::string& name, int32_t item) {
+        if (used && leaves_working_directory(name))
+            deck.reject(std::string(role) + " " + name + " liegt ausserhalb des Arbeitsverzeichnisses", item);
+    };
+    check(m.inf4.NBEOB > 0, "Beobachtungsdatei", names.observation, 3);
+    check(m.inf2.IOUT == kListing, "Ausgabedatei", names.listing, 4);
+    check(m.inf3.IZUSAT == 1, "Zusatzeingabedatei", names.additional, 5);
+}
+
+//! Every file the run will read or write, inputs first; the isoline files as
+//! selected for the computation mode.
+std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, const std::string& main_input,
+                                  const Card5Names& names) {
+    std::vector<RunFile> files{{"Haupteingabedatei", main_input, false}};
+    if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5});
+    const bool restart = m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1;
+    if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1});
+    if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3});
+    if (m.inf2.IOUT == kListing) files.push_back({"Ausgabedatei", names.listing, true, 4});
+    const auto& s = m.isop;
+    const auto isolines = [&](bool on, const char* yz, const char* xz, const char* xy) {
+        if (!on) return;
+        if (s.ISOYZ == 1) files.push_back({"Isoliniendatei", yz, true});
+        if (s.ISOXZ == 1) files.push_back({"Isoliniendatei", xz, true});
+        if (s.ISOXY == 1) files.push_back({"Isoliniendatei", xy, true});
+    };
+    isolines(m.inf4.IMODE <= 1, "TEMPYZ", "TEMPXZ", "TEMPXY");
+    isolines(m.inf4.IMODE >= 1, "PIEZYZ", "PIEZXZ", "PIEZXY");
+    // A scratch file of a killed run under this name is removed at start.
+    if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true});
+    for (RunFile& f : result_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
+    // Standard output redirected into a file of the run would mix with it.
+    struct stat st {};
+    if (m.io.console_on_standard_output() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode))
+        files.push_back({"Standardausgabe", "", true, -1, STDOUT_FILENO});
+    return files;
 }
 
 void write_dimensions(OutputUnit& u, const Model& m) {
@@ -276,7 +329,9 @@ void set_material_defaults(Model& m) {
 
 void INFORM(Model& m, const RunOptions& options) {
     HEADER(m, 1);
-    open_main_input(m, options, options.input_file != "GRUVAT");
+    // Files the deck reads are also found next to it (Io::find_input).
+    const std::string main_input = open_main_input(m, options, options.input_file != "GRUVAT");
+    m.io.set_deck_directory(std::filesystem::path(main_input).parent_path().string());
     CardDeck deck{m, m.io.input(kMainInput)};
 
     // Card 1: the title, without a format card.
@@ -309,8 +364,10 @@ void INFORM(Model& m, const RunOptions& options) {
         deck.reject("Zeitschritte zwischen zwei Lesungen der Zusatzdatei NZUSAT = " + std::to_string(i3.NZUSAT) +
                         " - mindestens 1 erforderlich",
                     2);
-    i2.IOUT = 6;
-    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, trim_name(additional_file))) {
+    i2.IOUT = output_file == fixed("TERMINAL", 20) ? 1 : kListing;
+    const Card5Names names{trim_name(observation_file), trim_name(output_file), trim_name(additional_file)};
+    check_names_stay_in_working_directory(deck, names);
+    if (i3.IZUSAT == 1 && !m.io.open_input(kAdditional, m.io.find_input(trim_name(additional_file)))) {
         static const FormatProgram& missing =
             fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
         const std::string name = trim_name(additional_file);
@@ -321,12 +378,6 @@ void INFORM(Model& m, const RunOptions& options) {
              deck.place("5  ", 5)});
         stop_run(m, kExitInput);
     }
-    if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false, deck.place("5  ", 3));
-    if (output_file == fixed("TERMINAL", 20)) {
-        i2.IOUT = 1;
-    } else {
-        open_result_file(m, kListing, output_file, false, deck.place("5  ", 4));
-    }
 
     int32_t step_length = 0;
     std::string time_unit(3, ' ');
@@ -334,6 +385,8 @@ void INFORM(Model& m, const RunOptions& options) {
     deck.card("7  ", i1.NZSCHR, i1.ITMAX, i1.NZINT, i1.KONTRL, i1.IEINGA, i2.NAUSG, step_length, time_unit, p1.ZFAKT,
               p1.EPST, storage_value);
     if (storage_value > 0.0f) p2.SPKONS = storage_value;
+    if (options.limits.steps > 0) i1.NZSCHR = std::min(i1.NZSCHR, options.limits.steps);
+    if (options.limits.sweeps > 0) i1.ITMAX = std::min(i1.ITMAX, options.limits.sweeps);
 
     deck.card("9  ", p1.FLURAB, i2.IMISCH, i3.IENERG, i3.ISTAT, i4.IZTEST, i4.IWARMI, i4.IWARMO, i4.IDSTOP);
 
@@ -389,6 +442,14 @@ void INFORM(Model& m, const RunOptions& options) {
         if (p1.ALFAT < 0.0f) deck.reject("negativer Wichtungsfaktor ALFA nicht erlaubt", 0);
     }
     {
+        // Every file of the run is known now: a result file that would
+        // overwrite another file of the run is refused before any is opened.
+        deck.label = "5  ";
+        if (const FileConflict c = file_conflict(files_of_run(m, options, main_input, names)); !c.message.empty())
+            deck.reject(c.message, c.item);
+        if (i4.IWARMI == 1 || i4.IWARMO == 1) remove_restart_leftover(m);
+        if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false, deck.place("5  ", 3));
+        if (i2.IOUT == kListing) open_result_file(m, kListing, output_file, false, deck.place("5  ", 4));
         const bool binary = m.isop.ISOFRM == 1;
         const auto& s = m.isop;
         if (i4.IMODE <= 1) {
@@ -450,6 +511,8 @@ void INFORM(Model& m, const RunOptions& options) {
         m.io.console().put_record(location_line(deck.place("17 ", culprit)));
         stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
     }
+    if (options.limits.nodes > 0 && d.NX * d.NY * d.NZ > options.limits.nodes)
+        deck.reject("mehr als " + std::to_string(options.limits.nodes) + " Knoten fuer diesen Lauf nicht erlaubt", 0);
     for (int n = 1; n <= i4.NBEOB; ++n) {
         const bool i_out = i4.IBEOB(n) < 1 || i4.IBEOB(n) > d.NX;
         const bool j_out = i4.JBEOB(n) < 1 || i4.JBEOB(n) > d.NY;

@@ -1,5 +1,10 @@
 // gruv3d: command-line entry. Without arguments the program reads "GRUVAT"
 // (or asks for a name) in the working directory.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "control/control.hpp"
+#include "records/units.hpp"
 #include "state/stop.hpp"
 #include "state/version.hpp"
 
@@ -38,7 +44,9 @@ constexpr std::string_view kUsage =
     "Abbildungen daraus zeichnet gruv3d-plot (gruv3d-plot --help).\n"
     "\n"
     "Rueckgabewert: 0 normales Ende, 1 fehlerhafte Eingabe oder fehlende Datei,\n"
-    "2 Berechnung abgebrochen, 3 interner Fehler, 4 Ergebnisdatei nicht schreibbar.\n";
+    "2 Berechnung abgebrochen, 3 interner Fehler, 4 eine Ergebnisdatei, die\n"
+    "Warmstartdatei GRUVWS oder die Standardausgabe konnte nicht vollstaendig\n"
+    "geschrieben werden.\n";
 
 //! One command-line option: "--name" alone, or "--name VALUE" / "--name=VALUE".
 struct Option {
@@ -62,21 +70,48 @@ int usage_error(std::string_view what, std::string_view arg) {
     return gruv::kExitInput;
 }
 
+//! Writes a short answer (usage, version) to standard output; a failed write
+//! is said on standard error.
+int answer(std::string_view text) {
+    errno = 0;
+    std::cout << text;
+    std::cout.flush();
+    if (std::cout) return gruv::kExitNormal;
+    const int error = errno;
+    std::cerr << " Standardausgabe konnte nicht geschrieben werden: " << gruv::write_error_text(error) << '\n';
+    return gruv::kExitWrite;
+}
+
+//! A daemon or a cron job may start the program with standard input, output
+//! or error closed; the first files opened would then take their numbers and
+//! receive console text. The missing ones are opened on /dev/null. False when
+//! even that fails.
+bool open_missing_standard_streams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened != fd) {
+            if (opened >= 0) ::close(opened);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!open_missing_standard_streams()) return gruv::kExitInternal;
+    // A closed pipe or a file-size limit makes a write fail with its reason
+    // (EPIPE, EFBIG), which the run reports, instead of killing the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     gruv::RunOptions options;
     bool deck_given = false;
     for (int n = 1; n < argc; ++n) {
         const std::string_view arg = argv[n];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return gruv::kExitNormal;
-        }
-        if (arg == "--version") {
-            std::cout << gruv::kProgramName << ' ' << gruv::kProgramVersion << '\n';
-            return gruv::kExitNormal;
-        }
+        if (arg == "--help" || arg == "-h") return answer(kUsage);
+        if (arg == "--version") return answer(std::string(gruv::kProgramName) + ' ' + std::string(gruv::kProgramVersion) + '\n');
         if (arg.size() > 1 && arg.front() == '-') {
             const std::string_view name = arg.substr(0, arg.find('='));
             const Option* found = nullptr;
@@ -107,6 +142,7 @@ int main(int argc, char** argv) {
     try {
         return gruv::GRUV3D(*model, options);
     } catch (const std::exception& e) {
+        model->io.quiet();
         model->io.flush_all();
         std::cerr << "interner Fehler: " << e.what() << '\n';
         return gruv::kExitInternal;

@@ -2,6 +2,7 @@
 // of a run as plain text, one section per field, row by row, so that a later
 // run on the same grid can start from this state.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -225,28 +226,28 @@ void put_row(RecordBuffer& file, std::string& lines, FieldForm f, const T* v, in
 }
 
 //! Writes text to the scratch file, forces it to the disk and renames it over
-//! path. False, with the scratch file removed, when any step fails; path is
-//! then untouched.
-bool replace_file(const char* path, const char* scratch, std::string_view text) {
+//! path. 0, or the errno of the step that failed, with the scratch file
+//! removed; path is then untouched.
+int replace_file(const char* path, const char* scratch, std::string_view text) {
     const int fd = ::open(scratch, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = true;
+    if (fd < 0) return errno;
+    int error = 0;
     std::size_t done = 0;
-    while (ok && done < text.size()) {
+    while (error == 0 && done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = false;
+            error = n < 0 ? errno : EIO;
         } else {
             done += static_cast<std::size_t>(n);
         }
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(scratch, path) != 0) ok = false;
-    if (!ok) {
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    if (error == 0 && std::rename(scratch, path) != 0) error = errno;
+    if (error != 0) {
         ::unlink(scratch);
-        return false;
+        return error;
     }
     // Make the rename itself durable; a directory that refuses this still
     // holds a complete file under either name.
@@ -255,7 +256,7 @@ bool replace_file(const char* path, const char* scratch, std::string_view text) 
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
+    return 0;
 }
 
 constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
@@ -408,17 +409,30 @@ void WARMOU(Model& m) {
                     put_row(file, line, FieldForm{9, 2, true, "(1PE9.2)"}, V->row(j, k), d.NX);
     }
 
-    if (!replace_file(kRestartFile, kRestartScratch, file.text())) {
-        // The previous restart state stays as it was; the run goes on.
-        constexpr std::string_view text = "Datei GRUVWS konnte nicht geschrieben werden - alter Stand bleibt erhalten";
+    const int error = replace_file(kRestartFile, kRestartScratch, file.text());
+    // The previous restart state stays as it was and the run goes on; the
+    // first failure of a series is reported, and the end of the run says
+    // that the file is stale while the last write has failed.
+    if (error != 0 && !m.io.restart_stale()) {
+        const std::string text =
+            "Datei GRUVWS konnte nicht geschrieben werden: " + write_error_text(error) + " - alter Stand bleibt erhalten";
         write_list(m.io.console(), text);
         if (m.inf2.IOUT != 1 && m.io.is_open(m.inf2.IOUT)) write_list(m.io.unit(m.inf2.IOUT), text);
+    }
+    m.io.set_restart_stale(error != 0);
+}
+
+void remove_restart_leftover(Model& m) {
+    struct stat st {};
+    if (::lstat(kRestartScratch, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (::unlink(kRestartScratch) == 0) {
+        write_list(m.io.console(), "Datei GRUVWS.neu eines abgebrochenen Laufs entfernt");
     }
 }
 
 void WARMIN(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMIN");
-    if (!m.io.open_input(kRestartUnit, kRestartFile)) {
+    if (!m.io.open_input(kRestartUnit, m.io.find_input(kRestartFile))) {
         write_list(m.io.console(), is_directory(kRestartFile)
                                        ? "Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen"
                                        : "Datei GRUVWS nicht verhanden - Simulation abgebrochen");

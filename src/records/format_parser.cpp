@@ -10,6 +10,7 @@
 //   - text after the final ')' is ignored (a format card holds 20 columns,
 //     often a short format followed by blanks or remarks).
 // Errors are reported with the 1-based column of the offending character.
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <mutex>
@@ -211,10 +212,80 @@ public:
             if (is_data_edit(prog_->items[i].kind)) prog_->reversion_has_data = true;
         }
         if (pass_length(0, prog_->items.size()) > kMaxPassLength) lx_.fail("repeat counts too large", open.column);
+        // Between two data items (or record ends) a transfer carries out at
+        // most kMaxIdleSteps other steps. A real format needs a handful;
+        // "(999(9999(X))T1F8.2)" would need 20 million per record, which
+        // makes a node-by-node deck read for hours.
+        if (longest_idle_run() > static_cast<double>(kMaxIdleSteps)) {
+            lx_.fail("repeat counts too large between two data items", open.column);
+        }
         return prog;
     }
 
 private:
+    // The steps of a walk through items [first, last) that are not events
+    // (an event transfers an item or ends a record: a data descriptor or a
+    // slash), as the walker counts them: a descriptor once per repetition, a
+    // group's '(' once per entry and its ')' once per repetition.
+    struct IdleRun {
+        bool events = false;  // the items hold an event
+        double lead = 0;      // steps before the first event (all steps when there is none)
+        double tail = 0;      // steps after the last event
+        double gap = 0;       // longest run of steps between two events
+    };
+
+    // a followed by b.
+    static IdleRun then(IdleRun a, const IdleRun& b) {
+        if (!a.events) {
+            IdleRun r = b;
+            r.lead += a.lead;
+            return r;
+        }
+        if (!b.events) {
+            a.tail += b.lead;
+            return a;
+        }
+        a.gap = std::max({a.gap, b.gap, a.tail + b.lead});
+        a.tail = b.tail;
+        return a;
+    }
+
+    IdleRun idle_run(std::size_t first, std::size_t last) const {
+        IdleRun run;
+        for (std::size_t i = first; i < last; ++i) {
+            const EditDescriptor& e = prog_->items[i];
+            IdleRun item;
+            if (e.kind == EditKind::Open) {
+                const auto close = static_cast<std::size_t>(e.n);
+                const IdleRun body = idle_run(i + 1, close);
+                const double r = e.repeat;
+                if (body.events) {
+                    item = {true, 1 + body.lead, body.tail + 1, body.gap};
+                    if (r > 1) item.gap = std::max(item.gap, body.tail + 1 + body.lead);
+                } else {
+                    item.lead = 1 + r * (body.lead + 1);
+                }
+                i = close;
+            } else if (is_data_edit(e.kind) || e.kind == EditKind::Slash) {
+                item.events = true;
+            } else {
+                item.lead = e.repeat;
+            }
+            run = then(run, item);
+        }
+        return run;
+    }
+
+    // The longest run of steps without an event that a transfer can meet:
+    // from the start, between two events, or from the last event through
+    // format reversion to the next.
+    double longest_idle_run() const {
+        const IdleRun pass = idle_run(0, prog_->items.size());
+        if (!pass.events) return pass.lead;
+        const IdleRun reverted = idle_run(static_cast<std::size_t>(prog_->reversion), prog_->items.size());
+        return std::max({pass.lead, pass.gap, pass.tail + (reverted.events ? reverted.lead : 0)});
+    }
+
     // Descriptors carried out by one pass through items [first, last).
     double pass_length(std::size_t first, std::size_t last) const {
         double n = 0;
@@ -331,6 +402,8 @@ private:
                 return;
             }
             case Tok::Letter: break;
+            case Tok::End:  // a repeat count at the end of the text: "(5"
+                lx_.fail("missing ')' at the end of the format", t.column);
             case Tok::RParen:
                 lx_.fail("a repeat count must be followed by a descriptor", t.column);
             case Tok::Comma:
@@ -397,7 +470,12 @@ private:
             if (e.kind == EditKind::E || e.kind == EditKind::G) {
                 const Token x = lx_.next();
                 if (x.tok == Tok::Letter && x.name == "E") {
+                    const int32_t e_column = lx_.column();
                     e.e = expect_number(false, "a positive exponent width is required");
+                    if (e.e > kMaxExponentDigits) {
+                        lx_.fail("an exponent width above " + std::to_string(kMaxExponentDigits) + " is not supported",
+                                 e_column);
+                    }
                 } else {
                     lx_.unget(x);
                 }
@@ -461,12 +539,19 @@ std::shared_ptr<const FormatProgram> parse_format(std::string_view text) { retur
 
 const FormatProgram& fixed_format(std::string_view text) {
     // The one process-wide cache: formats written in the program text, each
-    // parsed on its first use.
+    // parsed on its first use. It lives as long as the process (an embedding
+    // program or a fuzzer runs millions of decks), so only texts of the
+    // program belong in it; far more distinct texts than the program holds
+    // mean that texts from outside are being passed.
+    constexpr std::size_t kMaxFixedFormats = 2048;
     static std::mutex mutex;
     static std::map<std::string, std::shared_ptr<const FormatProgram>, std::less<>> cache;
     const std::lock_guard<std::mutex> lock(mutex);
     auto it = cache.find(text);
     if (it != cache.end()) return *it->second;
+    if (cache.size() >= kMaxFixedFormats) {
+        throw std::logic_error("more than " + std::to_string(kMaxFixedFormats) + " fixed formats: " + std::string(text));
+    }
     std::shared_ptr<const FormatProgram> parsed;
     try {
         parsed = parse_format(text);

@@ -62,6 +62,22 @@ struct EditDescriptor {
 //! Deepest nesting of groups that a format may have.
 inline constexpr int kMaxGroupDepth = 32;
 
+//! Most digits an exponent field (Ew.dEe, Gw.dEe) may have: as many as the
+//! decimal exponent of any value the writer shows can need, and more than a
+//! double's three.
+inline constexpr int32_t kMaxExponentDigits = 10;
+
+//! Most steps a transfer takes between two data items or record ends (see
+//! FormatWalker::steps): positions, strings, groups entered and repeated. The
+//! parser refuses a format that could need more, so that every record costs
+//! at most this much work per item it transfers.
+inline constexpr int64_t kMaxIdleSteps = 1000;
+
+//! Longest record the writer builds [characters]: far beyond any record the
+//! program writes, and a bound on what a format's positions and widths can
+//! make it allocate.
+inline constexpr std::size_t kMaxRecordLength = 1'000'000;
+
 //! A format text parsed into its descriptors. The enclosing parentheses of the
 //! whole format are not stored: the end of `items` is the final ')'.
 class FormatProgram {
@@ -90,6 +106,7 @@ public:
     const EditDescriptor* next() noexcept {
         const auto size = static_cast<int32_t>(f_.items.size());
         while (pc_ < size) {
+            ++steps_;
             const EditDescriptor& e = f_.items[static_cast<std::size_t>(pc_)];
             switch (e.kind) {
                 case EditKind::Open:
@@ -129,6 +146,10 @@ public:
         depth_ = 0;
     }
 
+    //! Steps taken so far: every descriptor handed out, every group entered
+    //! and every repetition of a group ended.
+    int64_t steps() const noexcept { return steps_; }
+
 private:
     struct Level {
         int32_t open;  // index of the group's Open
@@ -138,6 +159,7 @@ private:
     int32_t pc_ = 0;    // index of the next descriptor
     int32_t left_ = 0;  // repetitions left of a repeated data descriptor or slash under way
     int32_t depth_ = 0;
+    int64_t steps_ = 0;
     std::array<Level, kMaxGroupDepth> groups_{};
 };
 

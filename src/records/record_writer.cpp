@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "records/format_program.hpp"
@@ -22,23 +23,32 @@ namespace {
 // Positioning (X, T, TL, TR) only moves `pos`; the blanks between the end of
 // the text and `pos` appear when something is written there, so a trailing
 // X or T adds nothing to the record.
+// A record never grows beyond kMaxRecordLength: a format whose positions or
+// widths ask for more is a programming error.
 struct OutRecord {
     std::string text;
     std::size_t pos = 0;
 
     void put(std::string_view s) {
-        if (pos > text.size()) text.resize(pos, ' ');
-        const std::size_t end = pos + s.size();
-        if (end > text.size()) text.resize(end, ' ');
+        const std::size_t end = make_room(s.size());
         std::memcpy(text.data() + pos, s.data(), s.size());
         pos = end;
     }
     void put_fill(char c, std::size_t n) {
-        if (pos > text.size()) text.resize(pos, ' ');
-        const std::size_t end = pos + n;
-        if (end > text.size()) text.resize(end, ' ');
+        const std::size_t end = make_room(n);
         std::memset(text.data() + pos, c, n);
         pos = end;
+    }
+
+private:
+    // Blanks up to pos and room for n characters there; returns the end.
+    std::size_t make_room(std::size_t n) {
+        if (pos > kMaxRecordLength || n > kMaxRecordLength - pos) {
+            throw std::logic_error("record longer than " + std::to_string(kMaxRecordLength) + " characters");
+        }
+        const std::size_t end = pos + n;
+        if (end > text.size()) text.resize(end, ' ');
+        return end;
     }
 };
 
@@ -62,9 +72,10 @@ void put_field(OutRecord& rec, std::string_view body, int32_t w) {
 // Scratch strings reused from field to field, so that a write allocates only
 // while they grow.
 struct Scratch {
-    std::string body;    // the field's text before padding
-    std::string digits;  // output of to_chars
-    std::string work;    // digit strings being rearranged
+    std::string body;      // the field's text before padding
+    std::string digits;    // output of to_chars
+    std::string work;      // digit strings being rearranged
+    std::string exponent;  // the exponent part of an E or D field
 };
 
 // The exact value of a (finite, >= 0) rounded to `frac` digits after the
@@ -152,7 +163,7 @@ void write_i(OutRecord& rec, WriterState& st, const EditDescriptor& e, int32_t v
     body.clear();
     const int64_t wide = v;
     const uint64_t mag = static_cast<uint64_t>(wide < 0 ? -wide : wide);
-    char buf[24];
+    char buf[std::numeric_limits<uint64_t>::digits10 + 1];  // every digit of a uint64_t
     const auto r = std::to_chars(buf, buf + sizeof buf, mag);
     std::string_view digits(buf, static_cast<std::size_t>(r.ptr - buf));
     const int32_t m = e.d < 0 ? 1 : e.d;
@@ -264,20 +275,21 @@ void e_body(WriterState& st, double v, int32_t w, int32_t d, int32_t e, int32_t 
     }
     const int32_t pexp = x + 1 - k;
 
-    // The exponent part first, to know the width it takes.
-    char exp_text[16];
-    std::size_t exp_len = 0;
+    // The exponent part first, to know the width it takes; it goes into a
+    // string, as wide as Ee asks.
+    std::string& exp_text = st.s.exponent;
+    exp_text.clear();
     const int32_t mag = pexp < 0 ? -pexp : pexp;
-    char mag_digits[12];
+    char mag_digits[std::numeric_limits<int32_t>::digits10 + 1];  // every digit of an int32_t magnitude
     const auto r = std::to_chars(mag_digits, mag_digits + sizeof mag_digits, mag);
     const auto nmag = static_cast<int32_t>(r.ptr - mag_digits);
     if (e < 0) {
         if (mag <= 99) {
-            exp_text[exp_len++] = letter;
-            exp_text[exp_len++] = pexp < 0 ? '-' : '+';
-            if (nmag < 2) exp_text[exp_len++] = '0';
+            exp_text += letter;
+            exp_text += pexp < 0 ? '-' : '+';
+            if (nmag < 2) exp_text += '0';
         } else if (mag <= 999) {
-            exp_text[exp_len++] = pexp < 0 ? '-' : '+';
+            exp_text += pexp < 0 ? '-' : '+';
         } else {
             body.assign(static_cast<std::size_t>(w) + 1, '*');  // cannot be shown: asterisks
             return;
@@ -287,12 +299,12 @@ void e_body(WriterState& st, double v, int32_t w, int32_t d, int32_t e, int32_t 
             body.assign(static_cast<std::size_t>(w) + 1, '*');
             return;
         }
-        exp_text[exp_len++] = letter;
-        exp_text[exp_len++] = pexp < 0 ? '-' : '+';
-        for (int32_t i = nmag; i < e; ++i) exp_text[exp_len++] = '0';
+        exp_text += letter;
+        exp_text += pexp < 0 ? '-' : '+';
+        exp_text.append(static_cast<std::size_t>(e - nmag), '0');
     }
-    std::memcpy(exp_text + exp_len, mag_digits, static_cast<std::size_t>(nmag));
-    exp_len += static_cast<std::size_t>(nmag);
+    exp_text.append(mag_digits, static_cast<std::size_t>(nmag));
+    const std::size_t exp_len = exp_text.size();
 
     sign_prefix(body, neg, st.plus);
     if (k <= 0) {
@@ -306,14 +318,16 @@ void e_body(WriterState& st, double v, int32_t w, int32_t d, int32_t e, int32_t 
         body += '.';
         body += digits.substr(static_cast<std::size_t>(k));
     }
-    body.append(exp_text, exp_len);
+    body += exp_text;
 }
 
 // 10**n as gfortran forms it in the precision of the item: repeated products.
+// Once the product has overflowed to infinity it stays there, so the loop
+// ends (a G field may ask for up to a million digits).
 template <class T>
 T ten_power(int32_t n) {
     T r = 1;
-    for (int32_t i = 0; i < (n >= 0 ? n : -n); ++i) r *= 10;
+    for (int32_t i = 0; i < (n >= 0 ? n : -n) && !std::isinf(r); ++i) r *= 10;
     return n >= 0 ? r : T(1) / r;
 }
 
@@ -525,6 +539,11 @@ void write_records(RecordSink& sink, const FormatProgram& format, std::span<cons
     WriterState st{0, false, thread_scratch()};
     OutList list(items);
     FormatWalker walk(format);
+    const auto new_record = [&] {
+        sink.put_record(rec.text);
+        rec.text.clear();
+        rec.pos = 0;
+    };
     for (;;) {
         const EditDescriptor* e = walk.next();
         if (e == nullptr) {
@@ -533,9 +552,7 @@ void write_records(RecordSink& sink, const FormatProgram& format, std::span<cons
             if (!format.reversion_has_data) {
                 throw std::logic_error("format " + format.text + " has no data descriptor for the remaining list items");
             }
-            sink.put_record(rec.text);
-            rec.text.clear();
-            rec.pos = 0;
+            new_record();
             walk.revert();
             continue;
         }
@@ -551,11 +568,7 @@ void write_records(RecordSink& sink, const FormatProgram& format, std::span<cons
             case EditKind::TR: rec.pos += static_cast<std::size_t>(e->n); break;
             case EditKind::T: rec.pos = static_cast<std::size_t>(e->n - 1); break;
             case EditKind::TL: rec.pos = rec.pos > static_cast<std::size_t>(e->n) ? rec.pos - static_cast<std::size_t>(e->n) : 0; break;
-            case EditKind::Slash:
-                sink.put_record(rec.text);
-                rec.text.clear();
-                rec.pos = 0;
-                break;
+            case EditKind::Slash: new_record(); break;
             case EditKind::Colon:
                 if (!list.more()) goto done;
                 break;

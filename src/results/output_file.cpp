@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "records/units.hpp"
+
 namespace gruv {
 
 namespace {
@@ -17,24 +19,7 @@ constexpr std::size_t kDirectWrite = 1 << 16;
 
 }  // namespace
 
-std::string system_reason(int error_number) {
-    switch (error_number) {
-        case ENOENT: return "Verzeichnis nicht gefunden";
-        case ENOTDIR: return "ein Teil des Pfades ist kein Verzeichnis";
-        case EISDIR: return "ist ein Verzeichnis";
-        case EEXIST: return "eine Datei dieses Namens ist vorhanden";
-        case EACCES:
-        case EPERM: return "keine Schreibberechtigung";
-        case ENOSPC: return "kein Speicherplatz";
-        case EDQUOT: return "Speicherkontingent erschoepft";
-        case EIO: return "Ein-/Ausgabefehler";
-        case EFBIG: return "Datei zu gross";
-        case EROFS: return "Dateisystem nur lesbar";
-        case ENAMETOOLONG: return "Name zu lang";
-        case EPIPE: return "Empfaenger geschlossen";
-        default: return "Systemfehler " + std::to_string(error_number);
-    }
-}
+std::string system_reason(int error_number) { return write_error_text(error_number); }
 
 void create_result_folder(const std::filesystem::path& dir) {
     if (::mkdir(dir.c_str(), 0777) == 0) return;

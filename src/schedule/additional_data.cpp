@@ -88,6 +88,8 @@ SourcePlace read_head(Model& m, InputUnit& in) {
     ISODRV(m);
     if (m.inf3.IENERG == 1) ENERGI(m);
     if (m.inf4.IWARMO == 1) WARMOU(m);
+    // The result files are complete before the run says that it ends.
+    m.io.close_outputs(m.inf2.IOUT);
     write(m.io.console(), end_reached);
     ZEITCL(m);
     stop_run(m, kExitNormal);

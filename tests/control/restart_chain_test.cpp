@@ -57,10 +57,11 @@ TEST(RestartChain, SplitRunMatchesTheUninterruptedRun) {
 }
 
 TEST(RestartChain, CoupledExampleChainCoolsAfterTheSourceIsOff) {
-    auto r1 = test::run_deck({{"GRUVAT", test::source_file("examples/restart_chain_1.gruv")}});
+    auto r1 = test::run_deck({{"GRUVAT", test::source_file("examples/restart_chain_1/restart_chain_1.gruv")}});
     ASSERT_EQ(r1.status, kExitNormal) << r1.console;
     const std::string saved = r1.file("GRUVWS");
-    auto r2 = test::run_deck({{"GRUVAT", test::source_file("examples/restart_chain_2.gruv")}, {"GRUVWS", saved}});
+    auto r2 = test::run_deck(
+        {{"GRUVAT", test::source_file("examples/restart_chain_2/restart_chain_2.gruv")}, {"GRUVWS", saved}});
     ASSERT_EQ(r2.status, kExitNormal) << r2.console;
     // Without a source the plume only spreads and leaves through the fixed
     // faces: the warmest node cools, and no node falls below the 10 degrees

@@ -239,7 +239,8 @@ TEST(RestartFile, EachWriteReplacesTheWholeFileOrKeepsThePreviousOne) {
     EXPECT_EQ(test::read_file("GRUVWS"), "  11.723  11.847\n");
     const std::string trace = "                ********* Subroutine WARMOU **********\n";
     EXPECT_EQ(out.text(), trace + trace +
-                              " Datei GRUVWS konnte nicht geschrieben werden - alter Stand bleibt erhalten\n");
+                              " Datei GRUVWS konnte nicht geschrieben werden: ist ein Verzeichnis"
+                              " - alter Stand bleibt erhalten\n");
 }
 
 //! Collects records as lines.

@@ -73,7 +73,7 @@ TEST(SteadyDeck, LinearHeadsAndDarcyVelocityWithBothSolvers) {
         EXPECT_EQ(m.phys.GWVX(11, 1, 1), 0.0f);
         EXPECT_NE(r.file("LISTE").find("GRUVELAN-3D Simulation normal beendet"), std::string::npos);
     }
-    auto r = test::run_deck({{"GRUVAT", test::source_file("examples/steady_flow.gruv")}});
+    auto r = test::run_deck({{"GRUVAT", test::source_file("examples/steady_flow/steady_flow.gruv")}});
     ASSERT_EQ(r.status, 0) << r.console;
     for (int i = 1; i <= 11; ++i) EXPECT_NEAR(r.model->wpot.WPOT(i, 1, 1), 10.0 - 0.5 * (i - 1), 3.0e-5) << i;
 }
@@ -91,14 +91,14 @@ double well_function(double u) {
 
 // A well pumping 0.01 m3/s from the centre cell of a confined layer of
 // 61 x 61 cells of 10 m, T = 1e-3 m2/s, S = 1e-3, fixed heads on the outer
-// cells (300 m away), steps from 60 s growing by 1.1 (examples/pumping_well).
+// cells (300 m away), steps from 60 s growing by 1.1 (examples/pumping_well/).
 // At 3, 5 and 8 cells from the well the drawdown follows
 //   s = Q / (4 pi T) W(r^2 S / (4 T t))
 // within 5 %: the cell size against the distance and the implicit time steps
 // are the discretisation errors, and by then the boundary at 300 m has
 // barely been reached (drawdown there below 0.03 m).
 TEST(Theis, DrawdownAroundAPumpingWell) {
-    const std::string deck = test::source_file("examples/pumping_well.gruv");
+    const std::string deck = test::source_file("examples/pumping_well/pumping_well.gruv");
     for (int steps : {20, 35}) {
         std::string d = deck;
         // Card 7 starts with the step count and the steps per interval and

@@ -303,7 +303,7 @@ TEST(HeatRuns, CoupledRunCarriesHeatDownstream) {
 // -- The example decks --------------------------------------------------------------
 
 TEST(HeatExamples, BoreholeHeatExchangerInFlowingGroundwater) {
-    auto r = run(test::source_file("examples/borehole_heat_exchanger.gruv"));
+    auto r = run(test::source_file("examples/borehole_heat_exchanger/borehole_heat_exchanger.gruv"));
     const auto flux = listed_values(r.file("sonde.lst"), " Waermefluss zum Waermetauscher");
     ASSERT_EQ(flux.size(), 4u);  // at the start and after 10, 20, 30 days
     // The exchanger at 0 degC draws heat from the 10 degC ground, less as
@@ -320,7 +320,7 @@ TEST(HeatExamples, BoreholeHeatExchangerInFlowingGroundwater) {
 }
 
 TEST(HeatExamples, FreezingColumn) {
-    auto r = run(test::source_file("examples/freezing_column.gruv"));
+    auto r = run(test::source_file("examples/freezing_column/freezing_column.gruv"));
     // Cooled from the surface: colder upward, the deepest layers still at the
     // freezing point of -1 degC below the water table, the column losing heat.
     for (int k = 2; k <= 10; ++k) EXPECT_LT(celsius(r, 1, 1, k - 1), celsius(r, 1, 1, k)) << k;

@@ -25,7 +25,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // linearly toward both ends. The finite-difference solution of a piecewise
 // linear head is exact at the nodes.
 TEST(ExampleRuns, NodeByNodeWellBetweenFixedHeads) {
-    const auto r = run_deck({{"GRUVAT", source_file("examples/node_by_node.gruv")}});
+    const auto r = run_deck({{"GRUVAT", source_file("examples/node_by_node/node_by_node.gruv")}});
     ASSERT_EQ(r.status, 0) << r.console;
     const double expected[] = {10.0, 8.8, 7.6, 6.4, 5.6, 4.8, 4.0};
     // Tolerance: the solver stops at head changes of 1e-6 m per sweep, and the
@@ -61,7 +61,7 @@ protected:
             EXPECT_NEAR(m.temp.TEMP(i, 1, 1), T, 3.0E-4) << "node " << i << ", q = " << q;
         }
     }
-    const std::string deck = source_file("examples/layerwise_keywords.gruv");
+    const std::string deck = source_file("examples/layerwise_keywords/layerwise_keywords.gruv");
 };
 
 TEST_F(RodTest, AddedHeatProductionSwitchesOffAndOnAtIntervalEnds) {

@@ -104,8 +104,9 @@ TEST(ResultFileRuns, SteadyBarProfileInIsolineAndObservationFiles) {
 }
 
 TEST(ResultFileRuns, SeasonalHeatExchangerFollowsItsLoad) {
-    auto r = test::run_deck({{"GRUVAT", test::source_file("examples/seasonal_heat_exchanger.gruv")},
-                             {"erdsonde.zus", test::source_file("examples/seasonal_heat_exchanger.erdsonde.zus")}});
+    auto r = test::run_deck(
+        {{"GRUVAT", test::source_file("examples/seasonal_heat_exchanger/seasonal_heat_exchanger.gruv")},
+         {"erdsonde.zus", test::source_file("examples/seasonal_heat_exchanger/erdsonde.zus")}});
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     const auto lines = lines_of(r.file("erdsonde.beo"));
     ASSERT_EQ(lines.size(), 361u);  // 360 daily steps and the end

@@ -10,7 +10,7 @@ import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
 PLOT = ROOT / "tools" / "gruv3d-plot"
-EXAMPLES = sorted(p.stem for p in (ROOT / "examples").glob("*.gruv"))
+EXAMPLES = sorted(p.stem for p in (ROOT / "examples").glob("*/*.gruv") if p.stem == p.parent.name)
 
 
 @pytest.fixture(scope="session")
@@ -23,12 +23,13 @@ def gruv3d():
 
 
 def prepare_example(name, work):
-    """The working directory of an example: the deck as GRUVAT, the files beside it named <name>.<file>."""
+    """The working directory of an example: the deck as GRUVAT, the files of its folder beside it."""
     work.mkdir(parents=True, exist_ok=True)
-    shutil.copy(ROOT / "examples" / f"{name}.gruv", work / "GRUVAT")
-    for extra in (ROOT / "examples").glob(f"{name}.*"):
-        if extra.suffix != ".gruv":
-            shutil.copy(extra, work / extra.name[len(name) + 1:])
+    folder = ROOT / "examples" / name
+    shutil.copy(folder / f"{name}.gruv", work / "GRUVAT")
+    for extra in folder.iterdir():
+        if extra.name != f"{name}.gruv":
+            shutil.copy(extra, work / extra.name)
     return work
 
 

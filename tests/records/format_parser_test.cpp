@@ -156,13 +156,35 @@ TEST(FormatParser, ErrorsCarryTheColumn) {
     EXPECT_EQ(error_column("(5Habc)"), 3);        // Hollerith runs past the end
     EXPECT_EQ(error_column("(2(I5)"), 7);
     EXPECT_EQ(error_column("(I1000001)"), 3);    // absurd numbers
-    EXPECT_EQ(error_column(" (1000(1000(1000(X))))"), 2);  // absurd amount of work
-    EXPECT_EQ(error_column("(100(100(100(X))))"), 0);
+    EXPECT_EQ(error_column("(5"), 3);             // a repeat count at the end of the text
+    EXPECT_EQ(error_column("(I5,12  "), 9);
+    EXPECT_EQ(error_column("(E30.3E11)"), 8);     // exponent wider than any exponent
     std::string deep(40, '(');
     deep += "I5";
     deep += std::string(40, ')');
     EXPECT_GT(error_column(deep), 0);
     EXPECT_EQ(error_column(deep), kMaxGroupDepth + 2);  // the first '(' beyond the limit
+}
+
+TEST(FormatParser, WorkBetweenTwoDataItemsIsBounded) {
+    // The steps a transfer takes without moving an item or ending a record
+    // (positions, strings, groups entered and repeated) are what a record
+    // costs beyond its items: nested repeat counts must not multiply them.
+    const std::vector<std::pair<std::string, int>> cases = {
+        {" (1000(1000(1000(X))))", 2},   // a million per pass even before the pass limit
+        {"(999(9999(X))T1F8.2)", 1},     // 20 million before each item
+        {"(F8.2,999(9999(X)))", 1},      // ... after the last item
+        {"(I1,(20(20(X)),I1,20(20(X))))", 1},  // 842 + 842 on the way back through reversion
+        {"(I2,50(20(X)),I2)", 1},        // 2101 between two items
+        {"(999(9999()))", 1},            // empty groups are steps too
+        {"(100(100(100(X))))", 1},
+        {"(100(100(100(I1))))", 0},      // a million items per pass, each one a step
+        {"(10(10(X)),I5)", 0},           // 221 steps before the item
+        {"(3(4X,10(2X,F8.2),/))", 0},
+        {"(F6.2,10F6.0,/,9(6X,10F6.0,/))", 0},
+        {"(T20,21('-'),/,/,' werden auf der Datei ',A14,' ausgegeben.')", 0},
+    };
+    for (const auto& [text, column] : cases) EXPECT_EQ(error_column(text), column) << text;
 }
 
 TEST(FormatParser, ErrorMessageNamesTheColumn) {
@@ -172,6 +194,12 @@ TEST(FormatParser, ErrorMessageNamesTheColumn) {
     } catch (const FormatSyntaxError& e) {
         EXPECT_EQ(e.column(), 5);
         EXPECT_NE(std::string(e.what()).find("column 5"), std::string::npos) << e.what();
+    }
+    try {
+        parse_format(std::string("(5"));  // the text ends right after the count: no read past it
+        FAIL() << "no error";
+    } catch (const FormatSyntaxError& e) {
+        EXPECT_STREQ(e.what(), "format (5: missing ')' at the end of the format (column 3)");
     }
 }
 

@@ -90,6 +90,8 @@ TEST(RecordWriter, ExponentForms) {
     EXPECT_EQ(line("(3PE12.4)", 4.5), "  450.00E-02");
     EXPECT_EQ(line("(-2PE12.4)", 4.5), "  0.0045E+03");
     EXPECT_EQ(line("(E10.3)", 9.9996), " 0.100E+02");  // rounding carries into the exponent
+    EXPECT_EQ(line("(E20.3E10)", -1.5e-300), "  -0.150E-0000000299");  // the widest exponent field
+    EXPECT_EQ(line("(1PE40.20E10)", 2.0), "      2.00000000000000000000E+0000000000");
 }
 
 TEST(RecordWriter, ScaleFactorHoldsForTheRestOfTheFormat) {
@@ -211,6 +213,13 @@ TEST(RecordWriter, WrongItemTypeIsAProgrammingError) {
     // A format without data descriptors cannot take items.
     EXPECT_THROW(line("('x')", 1), std::logic_error);
     EXPECT_THROW(line("(I2,('x'))", 1, 2), std::logic_error);
+}
+
+TEST(RecordWriter, RecordsLongerThanTheLimitAreAProgrammingError) {
+    const std::string wide = "(A,T" + std::to_string(kMaxRecordLength) + ",A)";
+    EXPECT_EQ(line(wide, "[", "]").size(), kMaxRecordLength);
+    EXPECT_THROW(line(wide, "[", "]]"), std::logic_error);
+    EXPECT_THROW(line("(2(1000000X),'x')"), std::logic_error);
 }
 
 TEST(RecordWriter, WriteHelpersAndSinks) {

@@ -87,8 +87,9 @@ TEST(CsvRow, FieldsAndNumbers) {
 }
 
 TEST(CsvResults, HeatOnlyExampleAgreesWithListingAndConsole) {
-    auto r = test::run_deck({{"GRUVAT", test::source_file("examples/borehole_heat_exchanger.gruv")}}, "", "GRUVAT",
-                            test::csv_only("csv"));
+    auto r = test::run_deck(
+        {{"GRUVAT", test::source_file("examples/borehole_heat_exchanger/borehole_heat_exchanger.gruv")}}, "",
+        "GRUVAT", test::csv_only("csv"));
     ASSERT_EQ(r.status, kExitNormal) << r.console;
     EXPECT_FALSE(fs::exists("csv/observations.csv"));  // the deck has no observation nodes
 

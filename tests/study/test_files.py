@@ -16,11 +16,11 @@ def same_as_golden(run_dir, case):
 
 
 def test_data_template_and_restart_file(tmp_path, gruv3d):
-    examples = ROOT / "examples"
+    seasonal = ROOT / "examples" / "seasonal_heat_exchanger"
     deck = tmp_path / "seasonal.gruv.tpl"
-    deck.write_text("ptf ~\n" + (examples / "seasonal_heat_exchanger.gruv").read_text())
+    deck.write_text("ptf ~\n" + (seasonal / "seasonal_heat_exchanger.gruv").read_text())
     data = tmp_path / "erdsonde.zus.tpl"
-    zus = (examples / "seasonal_heat_exchanger.erdsonde.zus").read_text()
+    zus = (seasonal / "erdsonde.zus").read_text()
     data.write_text("ptf ~\n" + zus.replace("     -30.0\n", "~   q    ~\n", 1))
     params = tmp_path / "q.csv"
     params.write_text("run,q\norig,-30.0\nmore,-60.0\n")
@@ -34,11 +34,12 @@ def test_data_template_and_restart_file(tmp_path, gruv3d):
     assert (s / "runs" / "more" / "erdsonde.lst").read_text() != (s / "runs" / "orig" / "erdsonde.lst").read_text()
 
     chain = tmp_path / "kette.gruv.tpl"
-    chain.write_text("ptf #\n" + (examples / "restart_chain_2.gruv").read_text().replace("   30  200", "#n  #  200", 1))
+    chain2 = ROOT / "examples" / "restart_chain_2"
+    chain.write_text("ptf #\n" + (chain2 / "restart_chain_2.gruv").read_text().replace("   30  200", "#n  #  200", 1))
     params.write_text("run,n\n1,30\n")
     s = tmp_path / "chain"
     p = study("init", s, "--template", chain, "--params", params,
-              "--files", f"{examples / 'restart_chain_2.GRUVWS'}=GRUVWS")
+              "--files", f"{chain2 / 'GRUVWS'}=GRUVWS")
     assert p.returncode == 0, p.stderr
     assert study("run", s, "--gruv3d", gruv3d).returncode == 0
     same_as_golden(s / "runs" / "1", "restart_chain_2")  # the run rewrote GRUVWS in its folder
@@ -46,4 +47,4 @@ def test_data_template_and_restart_file(tmp_path, gruv3d):
     (s / "runs" / "1" / "status.json").unlink()
     assert study("run", s, "--gruv3d", gruv3d).returncode == 0
     same_as_golden(s / "runs" / "1", "restart_chain_2")
-    assert (s / "template" / "GRUVWS").read_bytes() == (examples / "restart_chain_2.GRUVWS").read_bytes()
+    assert (s / "template" / "GRUVWS").read_bytes() == (chain2 / "GRUVWS").read_bytes()

@@ -2,6 +2,7 @@
 and compared with single runs of the same decks."""
 import csv
 import json
+import math
 import signal
 import subprocess
 import sys
@@ -86,6 +87,7 @@ def test_local_study_interrupted_resumed_collected(tmp_path, template, gruv3d):
     assert p.returncode == 0 and "20 Laeufe (19 fertig, 1 fehlgeschlagen, 0 ausstehend)" in p.stdout
     results = {r["run"]: r for r in csv.DictReader(open(s / "results.csv"))}
     assert list(results) == [r for r, _, _ in rows]
+    check_plot(s, results)
 
     # Single runs of the same decks give the same end, listing, observation file and results.
     csv_out = supports_csv(gruv3d)
@@ -147,3 +149,28 @@ def test_progress_in_place_on_a_terminal_and_line_by_line_in_a_log(tmp_path, gru
               env=dict(os.environ, GRUV_STUDY_PROGRESS="0"))
     lines = [line for line in p.stderr.splitlines() if line.startswith("[")]
     assert "\r" not in p.stderr and len(lines) >= 4 and lines[-1].startswith("[####################] 4/4")
+
+
+def check_plot(s, results):
+    """plot: the heat flow over spacing and velocity, the failed run left out; a wrong column named."""
+    from study.plot import table_over
+    xs, ys, grid = table_over(list(results.values()), "dy", "v", "end_Q_exchangers_W")
+    assert xs == [0.5, 1.0, 1.5, 2.5, 4.0] and ys == [0.0, 1e-7, 5e-7, 1e-6]
+    failed = [r for r in results.values() if r["status"] != "fertig"]
+    assert len(failed) == 1 and failed[0]["dy"] == "-1.0"  # its dy is not among the spacings at all
+    assert math.isnan(grid[0][3])  # the cell (2.5, 0.0) it took the place of stays empty
+    assert all(cell == float(results[f"r{n:02d}"]["end_Q_exchangers_W"])
+               for n, cell in ((1, grid[0][0]), (20, grid[3][4])))
+    p = study("plot", s, "--svg")
+    assert p.returncode == 0, p.stderr
+    png = s / "plots" / "end_Q_exchangers_W_dy_v.png"
+    assert p.stdout.split() == [str(png), str(png.with_suffix(".svg"))]
+    data = png.read_bytes()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    assert (int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")) == (1800, 750)
+    import matplotlib.image
+    import numpy as np
+    pixels = (matplotlib.image.imread(str(png))[..., :3] * 255).astype(np.uint32)
+    assert len(np.unique(pixels[..., 0] * 65536 + pixels[..., 1] * 256 + pixels[..., 2])) > 50
+    p = study("plot", s, "--value", "Q")
+    assert p.returncode == 1 and "Spalte 'Q' nicht in results.csv" in p.stderr

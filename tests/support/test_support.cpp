@@ -53,7 +53,11 @@ RunResult run_deck(const std::map<std::string, std::string>& files, std::string_
     RunResult r;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     r.dir = std::make_unique<ScratchDir>(info != nullptr ? info->name() : "run");
-    for (const auto& [name, text] : files) write_file(r.dir->path() / name, text);
+    for (const auto& [name, text] : files) {
+        const fs::path path = r.dir->path() / name;
+        fs::create_directories(path.parent_path());  // a name may place the file in a sub-folder
+        write_file(path, text);
+    }
     r.model = std::make_unique<Model>();
     std::ostringstream console;
     std::istringstream keys{std::string(keyboard)};

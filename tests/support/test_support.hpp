@@ -15,7 +15,7 @@ namespace gruv::test {
 
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, std::string_view text);
-//! Text of a file below the source tree (e.g. "examples/steady_flow.gruv").
+//! Text of a file below the source tree (e.g. "examples/steady_flow/steady_flow.gruv").
 std::string source_file(std::string_view relative);
 
 //! A fresh directory that is the working directory while the object lives.
@@ -43,9 +43,10 @@ struct RunResult {
 };
 
 //! Runs GRUV3D in-process in a fresh scratch directory holding the given
-//! files (name -> content); the keyboard reads from `keyboard`. The main input
-//! file is "GRUVAT" unless input_file names another; results names the
-//! result files for other tools (none by default).
+//! files (name -> content; a name such as "lauf/deck.gruv" places the file
+//! in a sub-folder); the keyboard reads from `keyboard`. The main input file
+//! is "GRUVAT" unless input_file names another; results names the result
+//! files for other tools (none by default).
 RunResult run_deck(const std::map<std::string, std::string>& files, std::string_view keyboard = "",
                    std::string_view input_file = "GRUVAT", const ResultPaths& results = {});
 

@@ -11,6 +11,7 @@ from .collect import collect
 from .errors import StudyError
 from .execute import exit_text, find_gruv3d, run_one, supports_csv
 from .folder import CONSOLE, DONE, FAILED, PENDING, Study
+from .plot import DEFAULT_VALUE, plot_study
 from .table import draw_table, read_params
 
 # argparse's own texts in German.
@@ -40,6 +41,7 @@ auf diesem Rechner, mit Slurm oder mit GNU Parallel.
   run      Laeufe ausfuehren (fortsetzbar: fertige Laeufe werden nicht wiederholt)
   status   Stand: fertig, fehlgeschlagen, ausstehend; Meldungen fehlgeschlagener Laeufe
   collect  results.csv mit einer Zeile je Lauf schreiben
+  plot     Abbildung eines Ergebnisses aus results.csv ueber zwei Parameter
   run-one  einen Lauf ausfuehren (von den Backends slurm und parallel benutzt)
 
 Rueckgabewert: 0 alles fertig, 1 Fehler in Aufruf oder Eingabe, 2 fehlgeschlagene
@@ -125,6 +127,18 @@ def _parser():
                    help="Beobachtungswerte zu dieser Zeit (in der Zeiteinheit des Decks, oder mit "
                         "Einheit: 30TAG, 12STU, 90MIN, 3600s; mehrfach); ohne: letzter Beobachtungssatz")
     c.add_argument("--output", "-o", metavar="DATEI", help="statt STUDIE/results.csv")
+
+    g = add("plot", "Abbildung eines Ergebnisses aus results.csv (nach collect) ueber zwei Parameter: Linien "
+                    "ueber dem ersten, eine je Wert des zweiten, und eine Karte beider")
+    g.add_argument("study", metavar="STUDIE")
+    g.add_argument("--x", metavar="PARAM", help="Parameter der waagrechten Achse (Vorgabe: der erste der Tabelle)")
+    g.add_argument("--y", metavar="PARAM", help="Parameter der Linien und der Karte (Vorgabe: der zweite)")
+    g.add_argument("--value", default=DEFAULT_VALUE, metavar="SPALTE",
+                   help=f"Spalte von results.csv (Vorgabe {DEFAULT_VALUE}: Waermestrom zu den Waermetauschern "
+                        "am Ende)")
+    g.add_argument("--out", metavar="VERZ", help="Zielverzeichnis (Vorgabe STUDIE/plots)")
+    g.add_argument("--svg", action="store_true", help="zusaetzlich als SVG")
+    g.add_argument("--dpi", type=int, default=150, help="Aufloesung der PNG-Datei (Vorgabe 150)")
 
     o = add("run-one", "einen Lauf ausfuehren und sein Ende festhalten")
     o.add_argument("study", metavar="STUDIE")
@@ -282,6 +296,12 @@ def _collect(a):
     return EXIT_OK
 
 
+def _plot(a):
+    for path in plot_study(a.study, a.x, a.y, a.value, a.out, a.svg, a.dpi):
+        print(path)
+    return EXIT_OK
+
+
 def _run_one(a):
     study = Study(a.study)
     study.values(a.run)
@@ -298,7 +318,7 @@ def main(argv=None):
         signal.signal(signal.SIGHUP, signal.default_int_handler)
     try:
         return {"init": _init, "run": _run, "status": _status, "collect": _collect,
-                "run-one": _run_one}[args.command](args)
+                "plot": _plot, "run-one": _run_one}[args.command](args)
     except StudyError as e:
         print(f"gruv3d-study: {e}", file=sys.stderr)
         return EXIT_ERROR
