@@ -14,7 +14,7 @@ TOOL = ROOT / "tools" / "gruv3d-study"
 # Small decks: the steady flow example with the fixed head as parameter (about 5 ms a run), and the
 # example study of two borehole heat exchangers (a year on 15 x 23 x 5 nodes).
 DECKS = {
-    "flow": (ROOT / "examples" / "steady_flow.gruv", "WPOT            5.0", "WPOT~     h     ~",
+    "flow": (ROOT / "examples" / "steady_flow" / "steady_flow.gruv", "WPOT            5.0", "WPOT~     h     ~",
              "grid; h = 1.0 .. 9.0 : {n}"),
     "bhe": (ROOT / "examples" / "studies" / "bhe_spacing" / "bhe_spacing.gruv.tpl", None, None,
             "grid; dy = 0.5 .. 4.0 : {a}; v = 0.0 .. 1e-6 : {b}"),

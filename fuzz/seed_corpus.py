@@ -62,9 +62,9 @@ def main():
     if len(sys.argv) != 2:
         sys.exit("usage: seed_corpus.py OUTDIR")
     out = pathlib.Path(sys.argv[1])
-    decks = {p.name: p.read_text(encoding="latin-1") for p in sorted(EXAMPLES.glob("*.gruv"))}
-    zus = (EXAMPLES / "seasonal_heat_exchanger.erdsonde.zus").read_text(encoding="latin-1")
-    restart = (EXAMPLES / "restart_chain_2.GRUVWS").read_text(encoding="latin-1")
+    decks = {p.name: p.read_text(encoding="latin-1") for p in sorted(EXAMPLES.glob("*/*.gruv"))}
+    zus = (EXAMPLES / "seasonal_heat_exchanger" / "erdsonde.zus").read_text(encoding="latin-1")
+    restart = (EXAMPLES / "restart_chain_2" / "GRUVWS").read_text(encoding="latin-1")
 
     card_texts = [text.split("\n", 1)[1] for text in decks.values()] + [zus]
 

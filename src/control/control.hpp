@@ -79,8 +79,17 @@ struct RunLimits {
 struct RunOptions {
     std::string input_file = "GRUVAT";  //!< main input file tried first
     ResultPaths results;                //!< result files for other tools (none by default)
+    bool check = false;                 //!< check the deck and the files it names instead of a run
     RunLimits limits;                   //!< none from the command line
 };
+//! The values a run starts from before it reads its deck.
+void preset_state(Model& m);
+//! Why the time loop of a deck cannot run, as the run says before it:
+//! no field input (IEINGA < 0), no positive interval length (NZINT, I6),
+//! and steps grown beyond any simulated time (the step, I6).
+const FormatProgram& no_field_input_reason();
+const FormatProgram& no_interval_reason();
+const FormatProgram& infinite_time_reason();
 //! INFORM: units, banner, control cards 1 to 17f, derived values, input summary.
 void INFORM(Model& m, const RunOptions& options);
 //! GRUV3D: one simulation from the control cards to the closing message;

@@ -33,7 +33,9 @@ struct LoopState {
     ResultFiles* results = nullptr;  //!< result files for other tools
 };
 
-void preset(Model& m) {
+}  // namespace
+
+void preset_state(Model& m) {
     m.ekal.EALT = 0.0;
     m.ekal.EANF = 0.0;
     m.isop.ISOANF = 0;
@@ -46,6 +48,27 @@ void preset(Model& m) {
     m.par2.LEERW = -99.9f;
     m.inf2.IERST = 1;
 }
+
+const FormatProgram& no_field_input_reason() {
+    static const FormatProgram& f = fixed_format(
+        "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
+    return f;
+}
+
+const FormatProgram& no_interval_reason() {
+    static const FormatProgram& f = fixed_format(
+        "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
+    return f;
+}
+
+const FormatProgram& infinite_time_reason() {
+    static const FormatProgram& f = fixed_format(
+        "(/,T16,' Simulierte Zeit nach Zeitschritt ',I6,' nicht mehr darstellbar',"
+        "' - Zeitschrittfaktor ZFAKT zu gross (Karte 7)')");
+    return f;
+}
+
+namespace {
 
 //! The closing line of every run that ends before its time.
 const FormatProgram& aborted_line() {
@@ -184,15 +207,11 @@ void close_for_end(Model& m, const LoopState& s) {
 }
 
 void start_up(Model& m, const RunOptions& options, LoopState& s) {
-    preset(m);
+    preset_state(m);
     INFORM(m, options);
     // Without field input there is no grid: such a deck may show its control
     // cards, but no time step can be computed on it.
-    if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) {
-        static const FormatProgram& no_grid = fixed_format(
-            "(/,T16,' Ohne Feldeingabe (IEINGA < 0) kann kein Zeitschritt berechnet werden (Karte 7)')");
-        stop_before_loop(m, 4, no_grid);  // IEINGA
-    }
+    if (m.inf1.IEINGA < 0 && m.inf1.NZSCHR > 0) stop_before_loop(m, 4, no_field_input_reason());  // IEINGA
     const auto& d = m.ndim;
     const int32_t IMODE = m.inf4.IMODE;
     if (m.inf1.IEINGA > 0) DATEIN(m);
@@ -245,11 +264,7 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
     s.IONOFF = 1;
     // The number of intervals (NZINT may have been set by the time-step
     // test); a deck without a positive interval length has none.
-    if (m.inf1.NZINT <= 0) {
-        static const FormatProgram& no_interval = fixed_format(
-            "(/,T16,' Zeitschritte pro Intervall NZINT = ',I6,' - mindestens 1 erforderlich (Karte 7)')");
-        stop_before_loop(m, 2, no_interval, m.inf1.NZINT);  // NZINT
-    }
+    if (m.inf1.NZINT <= 0) stop_before_loop(m, 2, no_interval_reason(), m.inf1.NZINT);  // NZINT
     s.NINTER = m.inf1.NZSCHR / m.inf1.NZINT;
     if (m.inf1.IEINGA >= 0 && IMODE == 2) flow_coefficients(m);
 }
@@ -257,11 +272,8 @@ void start_up(Model& m, const RunOptions& options, LoopState& s) {
 //! A step whose end would lie at an infinite simulated time (steps grown
 //! without bound) cannot be computed or printed: the run stops before it.
 void stop_if_time_infinite(Model& m, const LoopState& s) {
-    static const FormatProgram& infinite = fixed_format(
-        "(/,T16,' Simulierte Zeit nach Zeitschritt ',I6,' nicht mehr darstellbar',"
-        "' - Zeitschrittfaktor ZFAKT zu gross (Karte 7)')");
     if (std::isfinite(m.par1.ZEIT + m.par1.DELT)) return;
-    console_and_listing(m, infinite, s.step + 1);
+    console_and_listing(m, infinite_time_reason(), s.step + 1);
     card7_place_line(m, 8);  // ZFAKT
     console_and_listing(m, aborted_line());
     ZEITCL(m);
@@ -408,7 +420,7 @@ void run(Model& m, const RunOptions& options, ResultFiles& results) {
     LoopState s{.results = &results};
     // The result files for other tools are set up before the deck is read:
     // they must not take the place of the deck itself.
-    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false}};
+    std::vector<RunFile> files{{"Haupteingabedatei", options.input_file, false, -1, -1, {}}};
     for (RunFile& f : result_files(options.results, true, true)) files.push_back(f);
     if (const FileConflict c = file_conflict(files); !c.message.empty()) {
         write_list(m.io.console(), c.message + " (Option " + c.option + ")");

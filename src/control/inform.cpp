@@ -37,32 +37,39 @@ struct CardDeck {
     std::string label = "1  ";  //!< label of the card being read
 
     // Failures while reading a card end the run after a list-directed line on
-    // the console, the place in the file and the stop text.
+    // the console, the place in the file and the stop text. A check of the
+    // deck collects them instead and reads on; only the end of the file ends
+    // its reading too.
     [[noreturn]] void stop(const std::string& what, const SourcePlace& place, std::string_view stop_text) {
         write_finding(m.io.console(), {list_message(what), place});
         stop_run(m, kExitInput, stop_text);
     }
     [[noreturn]] void end_of_file() {
-        stop("unerwartet Dateiende erreicht nach Karte " + label, failure_place(in), "Bitte Datei ergaenzen!");
+        const std::string what = "unerwartet Dateiende erreicht nach Karte " + label;
+        if (collect_failures(in, list_message(what))) stop_run(m, kExitInput);
+        stop(what, failure_place(in), "Bitte Datei ergaenzen!");
     }
-    [[noreturn]] void bad_data() {
-        stop("fehlerhaftes Datenformat in Karte " + label, failure_place(in), "Bitte Datei ueberpruefen!");
+    void bad_data() {
+        const std::string what = "fehlerhaftes Datenformat in Karte " + label;
+        if (!collect_failures(in, list_message(what))) stop(what, failure_place(in), "Bitte Datei ueberpruefen!");
     }
-    [[noreturn]] void not_finite() {
-        stop("nicht endlicher Zahlenwert in Karte " + label, failure_place(in), "Bitte Datei ueberpruefen!");
+    void not_finite() {
+        const std::string what = "nicht endlicher Zahlenwert in Karte " + label;
+        if (!collect_failures(in, list_message(what))) stop(what, failure_place(in), "Bitte Datei ueberpruefen!");
     }
     //! A value the card must not hold: what is wrong, in the card's words;
     //! item is the value's position on the card (or on the card read as `key`).
-    [[noreturn]] void reject(std::string_view what, int32_t item, const std::string& key = {}) {
-        stop(std::string(what) + " in Karte " + label, place(key.empty() ? label : key, item),
-             "Bitte Datei ueberpruefen!");
+    void reject(std::string_view what, int32_t item, const std::string& key = {}) {
+        const std::string text = std::string(what) + " in Karte " + label;
+        const SourcePlace at = place(key.empty() ? label : key, item);
+        if (!collect(m.io.check(), {list_message(text), at})) stop(text, at, "Bitte Datei ueberpruefen!");
     }
     void check(CardOutcome outcome) {
         switch (outcome) {
             case CardOutcome::Read: return;
             case CardOutcome::EndOfFile: end_of_file();
-            case CardOutcome::BadData: bad_data();
-            case CardOutcome::NotFinite: not_finite();
+            case CardOutcome::BadData: bad_data(); return;
+            case CardOutcome::NotFinite: not_finite(); return;
         }
     }
     //! Keeps the places of the n values just read under card (their keys
@@ -78,10 +85,12 @@ struct CardDeck {
         check(read_card_items(in, std::forward<Items>(items)...));
         remember(label, sizeof...(Items));
     }
-    const FormatProgram& format_card() {
+    //! A format card for the data cards that follow; nullptr (only in a check)
+    //! when it cannot be read, and then its data cards are passed over.
+    const FormatProgram* format_card() {
         const FormatProgram* f = nullptr;
         check(read_format_card(in, f));
-        return *f;
+        return f;
     }
     template <class... Items>
     void data(const FormatProgram& f, Items&&... items) {
@@ -98,12 +107,13 @@ std::string open_main_input(Model& m, const RunOptions& options, bool name_given
         return options.input_file;
     }
     ConsoleUnit& con = m.io.console();
-    if (name_given) {
-        if (is_directory(options.input_file)) {
-            write_list(con, "Datei " + options.input_file + " ist ein Verzeichnis - Bearbeitung abgebrochen");
-        } else {
-            write(con, not_found, fixed(options.input_file, 20));
-        }
+    if (name_given || m.io.check() != nullptr) {
+        const Finding finding{is_directory(options.input_file)
+                                  ? list_message("Datei " + options.input_file +
+                                                 " ist ein Verzeichnis - Bearbeitung abgebrochen")
+                                  : message_records(not_found, fixed(options.input_file, 20)),
+                              {}};
+        if (!collect(m.io.check(), finding)) write_finding(con, finding);
         stop_run(m, kExitInput);
     }
     if (is_directory(options.input_file)) write_list(con, "Datei " + options.input_file + " ist ein Verzeichnis");
@@ -130,11 +140,15 @@ std::string open_main_input(Model& m, const RunOptions& options, bool name_given
 //! when it comes from there.
 void open_result_file(Model& m, int32_t unit, const std::string& name, bool binary, const SourcePlace& named_at = {}) {
     const std::string path = trim_name(name);
-    const bool ok = binary ? m.io.open_binary(unit, path) : m.io.open_output(unit, path);
+    // A check writes nothing: it asks only whether the file could be created.
+    const bool ok = m.io.check() != nullptr ? could_create(path)
+                    : binary                ? m.io.open_binary(unit, path)
+                                            : m.io.open_output(unit, path);
     if (!ok) {
-        write_finding(
-            m.io.console(),
-            {list_message("Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen"), named_at});
+        const Finding finding{
+            list_message("Datei " + path + " kann nicht angelegt werden - Bearbeitung abgebrochen"), named_at};
+        if (collect(m.io.check(), finding)) return;
+        write_finding(m.io.console(), finding);
         stop_run(m, kExitInput);
     }
 }
@@ -163,28 +177,29 @@ void check_names_stay_in_working_directory(CardDeck& deck, const Card5Names& nam
 //! selected for the computation mode.
 std::vector<RunFile> files_of_run(const Model& m, const RunOptions& options, const std::string& main_input,
                                   const Card5Names& names) {
-    std::vector<RunFile> files{{"Haupteingabedatei", main_input, false}};
-    if (m.inf3.IZUSAT == 1) files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5});
+    std::vector<RunFile> files{{"Haupteingabedatei", main_input, false, -1, -1, {}}};
+    if (m.inf3.IZUSAT == 1)
+        files.push_back({"Zusatzeingabedatei", m.io.find_input(names.additional), false, 5, -1, {}});
     const bool restart = m.inf4.IWARMI == 1 || m.inf4.IWARMO == 1;
-    if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1});
-    if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3});
-    if (m.inf2.IOUT == kListing) files.push_back({"Ausgabedatei", names.listing, true, 4});
+    if (restart) files.push_back({"Warmstartdatei", "GRUVWS", m.inf4.IWARMO == 1, -1, -1, {}});
+    if (m.inf4.NBEOB > 0) files.push_back({"Beobachtungsdatei", names.observation, true, 3, -1, {}});
+    if (m.inf2.IOUT == kListing) files.push_back({"Ausgabedatei", names.listing, true, 4, -1, {}});
     const auto& s = m.isop;
     const auto isolines = [&](bool on, const char* yz, const char* xz, const char* xy) {
         if (!on) return;
-        if (s.ISOYZ == 1) files.push_back({"Isoliniendatei", yz, true});
-        if (s.ISOXZ == 1) files.push_back({"Isoliniendatei", xz, true});
-        if (s.ISOXY == 1) files.push_back({"Isoliniendatei", xy, true});
+        if (s.ISOYZ == 1) files.push_back({"Isoliniendatei", yz, true, -1, -1, {}});
+        if (s.ISOXZ == 1) files.push_back({"Isoliniendatei", xz, true, -1, -1, {}});
+        if (s.ISOXY == 1) files.push_back({"Isoliniendatei", xy, true, -1, -1, {}});
     };
     isolines(m.inf4.IMODE <= 1, "TEMPYZ", "TEMPXZ", "TEMPXY");
     isolines(m.inf4.IMODE >= 1, "PIEZYZ", "PIEZXZ", "PIEZXY");
     // A scratch file of a killed run under this name is removed at start.
-    if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true});
+    if (restart) files.push_back({"Zwischendatei der Warmstartdatei", "GRUVWS.neu", true, -1, -1, {}});
     for (RunFile& f : result_files(options.results, m.inf4.IMODE <= 1, m.inf4.NBEOB > 0)) files.push_back(f);
     // Standard output redirected into a file of the run would mix with it.
     struct stat st {};
     if (m.io.console_on_standard_output() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode))
-        files.push_back({"Standardausgabe", "", true, -1, STDOUT_FILENO});
+        files.push_back({"Standardausgabe", "", true, -1, STDOUT_FILENO, {}});
     return files;
 }
 
@@ -328,7 +343,8 @@ void set_material_defaults(Model& m) {
 }  // namespace
 
 void INFORM(Model& m, const RunOptions& options) {
-    HEADER(m, 1);
+    DeckCheck* const checking = m.io.check();  // a check of the deck: nothing is written
+    if (checking == nullptr) HEADER(m, 1);
     // Files the deck reads are also found next to it (Io::find_input).
     const std::string main_input = open_main_input(m, options, options.input_file != "GRUVAT");
     m.io.set_deck_directory(std::filesystem::path(main_input).parent_path().string());
@@ -356,8 +372,11 @@ void INFORM(Model& m, const RunOptions& options) {
     m.run.listing = trim_name(output_file);
     m.run.observation_file = trim_name(observation_file);
     m.run.additional_file = trim_name(additional_file);
-    if (i4.NBEOB > MAXBEO)
+    const int32_t listed_nodes = i4.NBEOB;  // lines of card 15b
+    if (i4.NBEOB > MAXBEO) {
         deck.reject("hoechstens 10 Beobachtungsknoten erlaubt, NBEOB = " + std::to_string(i4.NBEOB), 0);
+        i4.NBEOB = MAXBEO;  // a check reads on with the nodes there is room for
+    }
     // Fewer than one step between two readings would read the next record
     // of the additional data file before the first step has used the last.
     if (i3.IZUSAT == 1 && i3.NZUSAT < 1)
@@ -371,12 +390,14 @@ void INFORM(Model& m, const RunOptions& options) {
         static const FormatProgram& missing =
             fixed_format("(' Datei ',A20,' nicht gefunden - Bearbeitung abgebrochen')");
         const std::string name = trim_name(additional_file);
-        write_finding(
-            m.io.console(),
-            {is_directory(name) ? list_message("Datei " + name + " ist ein Verzeichnis - Bearbeitung abgebrochen")
-                                : message_records(missing, additional_file),
-             deck.place("5  ", 5)});
-        stop_run(m, kExitInput);
+        const Finding finding{
+            is_directory(name) ? list_message("Datei " + name + " ist ein Verzeichnis - Bearbeitung abgebrochen")
+                               : message_records(missing, additional_file),
+            deck.place("5  ", 5)};
+        if (!collect(checking, finding)) {
+            write_finding(m.io.console(), finding);
+            stop_run(m, kExitInput);
+        }
     }
 
     int32_t step_length = 0;
@@ -447,7 +468,7 @@ void INFORM(Model& m, const RunOptions& options) {
         deck.label = "5  ";
         if (const FileConflict c = file_conflict(files_of_run(m, options, main_input, names)); !c.message.empty())
             deck.reject(c.message, c.item);
-        if (i4.IWARMI == 1 || i4.IWARMO == 1) remove_restart_leftover(m);
+        if ((i4.IWARMI == 1 || i4.IWARMO == 1) && checking == nullptr) remove_restart_leftover(m);
         if (i4.NBEOB > 0) open_result_file(m, kObservation, observation_file, false, deck.place("5  ", 3));
         if (i2.IOUT == kListing) open_result_file(m, kListing, output_file, false, deck.place("5  ", 4));
         const bool binary = m.isop.ISOFRM == 1;
@@ -462,15 +483,22 @@ void INFORM(Model& m, const RunOptions& options) {
             if (s.ISOXZ == 1) open_result_file(m, 22, "PIEZXZ", binary);
             if (s.ISOXY == 1) open_result_file(m, 23, "PIEZXY", binary);
         }
+        if (checking != nullptr) i2.IOUT = 1;  // no listing: what would go there goes to the console
     }
 
     deck.card("15 ", m.ipro.ISCHX, m.ipro.ISCHY, m.ipro.ISCHZ);
-    if (i4.NBEOB > 0) {
+    if (listed_nodes > 0) {
         deck.label = "15b";
-        const FormatProgram& f = deck.format_card();
-        for (int n = 1; n <= i4.NBEOB; ++n) {
-            deck.data(f, i4.IBEOB(n), i4.JBEOB(n), i4.KBEOB(n));
+        const FormatProgram* f = deck.format_card();
+        for (int n = 1; n <= listed_nodes && f != nullptr; ++n) {
+            if (n > i4.NBEOB) {  // a check passes over the nodes beyond the tenth
+                int32_t i = 0, j = 0, k = 0;
+                deck.data(*f, i, j, k);
+                continue;
+            }
+            deck.data(*f, i4.IBEOB(n), i4.JBEOB(n), i4.KBEOB(n));
             deck.remember("15b/" + std::to_string(n), 3);
+            if (checking != nullptr) m.io.keep_place("15b/" + std::to_string(n), fields_place(deck.in, 0, 2));
         }
     }
 
@@ -489,7 +517,9 @@ void INFORM(Model& m, const RunOptions& options) {
         deck.reject("unbekannte Zeiteinheit '" + time_unit + "' (erlaubt: SEK, MIN, STU, TAG)", 7);
     }
     p1.DELT = static_cast<float>(step_length) * p1.FZEIT;
-    if (!(p1.DELT > 0.0f)) deck.reject("Zeitschrittlaenge " + std::to_string(step_length) + " muss groesser 0 sein", 6);
+    // (Without a time unit, which a check reads on from, the length is not judged.)
+    if (!(p1.DELT > 0.0f) && p1.FZEIT > 0.0f)
+        deck.reject("Zeitschrittlaenge " + std::to_string(step_length) + " muss groesser 0 sein", 6);
     if (p1.ZFAKT <= 0.0f) p1.ZFAKT = 1.0f;
     const float step_minutes = p1.DELT / 60.0f;
     float sim_hours = 0.0f;
@@ -505,9 +535,11 @@ void INFORM(Model& m, const RunOptions& options) {
     deck.card("17 ", d.NX, d.NY, d.NZ);
     if (d.NZ > IZ || d.NX > IX || d.NY > IY || std::min({d.NX, d.NY, d.NZ}) < 1) {
         static const FormatProgram& conflict = fixed_format("(' Konflikt in der Knotendimensionierung:',/,1X,38('='))");
+        const int32_t culprit = d.NX < 1 || d.NX > IX ? 0 : (d.NY < 1 || d.NY > IY ? 1 : 2);
+        // Everything after card 17 is laid out by the grid: a check ends here too.
+        if (collect(checking, {message_records(conflict), deck.place("17 ", culprit)})) stop_run(m, kExitInput);
         write(m.io.console(), conflict);
         write_dimensions(m.io.console(), m);
-        const int32_t culprit = d.NX < 1 || d.NX > IX ? 0 : (d.NY < 1 || d.NY > IY ? 1 : 2);
         m.io.console().put_record(location_line(deck.place("17 ", culprit)));
         stop_run(m, kExitInput, " Bitte Dimensionierung anpassen !");
     }
@@ -526,26 +558,27 @@ void INFORM(Model& m, const RunOptions& options) {
     if (i2.IPHASE == 1 && i4.IMODE <= 1)
         for (int k = 1; k <= d.NZ; ++k) t.TGEF(k) = 273.15;
     if (i2.IPHASE == 3 && i4.IMODE <= 1) {
-        const FormatProgram& f = deck.format_card();  // an end here still counts against card 17
+        const FormatProgram* f = deck.format_card();  // an end here still counts against card 17
         deck.label = "17b";
-        deck.data(f, in_array(t.TGEF.data(), d.NZ));
+        if (f != nullptr) deck.data(*f, in_array(t.TGEF.data(), d.NZ));
         for (int k = 1; k <= d.NZ; ++k) t.TGEF(k) = t.TGEF(k) + 273.15;
     }
     if (i2.IPHASE > 0 && i4.IMODE <= 1) {
-        const FormatProgram& f = deck.format_card();
+        const FormatProgram* f = deck.format_card();
         deck.label = "17d";
-        deck.data(f, in_array(m.ifld.IEIS.data(), d.NZ));
-        const FormatProgram& curve = deck.format_card();  // format card 17e
-        for (int k = 1; k <= d.NZ; ++k) {
+        if (f != nullptr) deck.data(*f, in_array(m.ifld.IEIS.data(), d.NZ));
+        const FormatProgram* curve = deck.format_card();  // format card 17e
+        for (int k = 1; k <= d.NZ && curve != nullptr; ++k) {
             if (m.ifld.IEIS(k) != 1) continue;
             deck.label = "17f";
-            deck.data(curve, m.ener.EISK(k, 1), m.ener.EISK(k, 2), m.ener.EISK(k, 3));
+            deck.data(*curve, m.ener.EISK(k, 1), m.ener.EISK(k, 2), m.ener.EISK(k, 3));
         }
     }
     d.NX1 = d.NX - 1;
     d.NY1 = d.NY - 1;
     d.NZ1 = d.NZ - 1;
 
+    if (checking != nullptr) return;  // the summary is the run's
     if (i2.IOUT == 6) HEADER(m, 6);
     write_summary(m, title, step_minutes, sim_hours, observation_file);
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/check.hpp"
 #include "control/control.hpp"
 #include "records/units.hpp"
 #include "state/stop.hpp"
@@ -30,6 +31,11 @@ constexpr std::string_view kUsage =
     "\n"
     "  --help          diese Hilfe\n"
     "  --version       Programmversion\n"
+    "  --check         prueft die Eingabedatei und jede Datei, die sie nennt (Zusatz-\n"
+    "                  eingabedatei, Restartdatei GRUVWS), wie ein Lauf sie liest, ohne\n"
+    "                  zu rechnen und ohne eine Datei zu schreiben; meldet jeden Fehler\n"
+    "                  und jede Warnung mit Datei, Zeile und Spalten (Rueckgabewert 1\n"
+    "                  bei Fehlern, sonst 0)\n"
     "\n"
     "Ergebnisse fuer andere Programme (zusaetzlich zu den Dateien der Steuerkarten):\n"
     "  --netcdf DATEI  Felder (Temperatur, Potential, Geschwindigkeiten, Eisanteil,\n"
@@ -61,6 +67,7 @@ const std::vector<Option>& run_options() {
         {"--netcdf", true, [](gruv::RunOptions& o, const std::string& v) { o.results.netcdf_file = v; }},
         {"--vtk", true, [](gruv::RunOptions& o, const std::string& v) { o.results.vtk_dir = v; }},
         {"--csv", true, [](gruv::RunOptions& o, const std::string& v) { o.results.csv_dir = v; }},
+        {"--check", false, [](gruv::RunOptions& o, const std::string&) { o.check = true; }},
     };
     return options;
 }
@@ -140,6 +147,13 @@ int main(int argc, char** argv) {
     }
     auto model = std::make_unique<gruv::Model>();
     try {
+        if (options.check) {
+            // A check writes no file: result files asked for are not made.
+            const gruv::CheckReport report = gruv::check_deck(*model, options);
+            gruv::write_check_report(model->io.console(), report);
+            model->io.console().flush();
+            return report.status();
+        }
         return gruv::GRUV3D(*model, options);
     } catch (const std::exception& e) {
         model->io.quiet();

@@ -262,9 +262,11 @@ int replace_file(const char* path, const char* scratch, std::string_view text) {
 constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
 
 //! Ends the run after a restart file that cannot be read: the message, the
-//! place in the file, the stop.
+//! place in the file, the stop. A check collects the message and ends its
+//! reading of the file there.
 [[noreturn]] void restart_read_failed(Model& m, std::string_view message, const SourcePlace& place) {
-    write_finding(m.io.console(), {list_message(message), place});
+    const Finding finding{list_message(message), place};
+    if (!collect(m.io.check(), finding)) write_finding(m.io.console(), finding);
     m.io.close(kRestartUnit);
     stop_run(m, kExitInput);
 }
@@ -331,10 +333,16 @@ bool read_section(Model& m, InputUnit& in, const Section& s, bool leftover, RowO
             }
             if (!fault) continue;
             if (leftover) return false;
-            const std::string nodes =
-                fault->element >= 0 ? std::to_string(fault->element + 1) : "1-" + std::to_string(d.NX);
-            fault->place.context =
-                std::string(s.name) + ", Knoten (" + nodes + "," + std::to_string(j) + "," + std::to_string(k) + ")";
+            const auto node = [&](int32_t element) {
+                const std::string nodes = element >= 0 ? std::to_string(element + 1) : "1-" + std::to_string(d.NX);
+                return std::string(s.name) + ", Knoten (" + nodes + "," + std::to_string(j) + "," + std::to_string(k) +
+                       ")";
+            };
+            // A check reads on after values that are not finite numbers.
+            if (r == CardOutcome::NotFinite &&
+                collect_failures(in, list_message("nicht endlicher Zahlenwert in der Datei GRUVWS"), node))
+                continue;
+            fault->place.context = node(fault->element);
             if (r == CardOutcome::EndOfFile)
                 restart_read_failed(m, "Unerwartet das Ende der Datei GRUVWS erreicht", fault->place);
             if (r == CardOutcome::NotFinite)
@@ -433,9 +441,12 @@ void remove_restart_leftover(Model& m) {
 void WARMIN(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMIN");
     if (!m.io.open_input(kRestartUnit, m.io.find_input(kRestartFile))) {
-        write_list(m.io.console(), is_directory(kRestartFile)
-                                       ? "Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen"
-                                       : "Datei GRUVWS nicht verhanden - Simulation abgebrochen");
+        const std::string_view text = is_directory(kRestartFile)
+                                          ? "Datei GRUVWS ist ein Verzeichnis - Simulation abgebrochen"
+                                          : "Datei GRUVWS nicht verhanden - Simulation abgebrochen";
+        // A check names the switch of card 9 that asks for the file.
+        if (collect(m.io.check(), {list_message(text), m.io.kept_place(value_key("9  ", 5))})) return;
+        write_list(m.io.console(), text);
         stop_run(m, kExitInput);
     }
     InputUnit& in = m.io.input(kRestartUnit);

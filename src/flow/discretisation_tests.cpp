@@ -12,35 +12,37 @@
 
 namespace gruv {
 
-void DKTEST(Model& m) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "DKTEST");
+const FormatProgram& peclet_warning() {
+    static const FormatProgram& f =
+        fixed_format("(' Achtung!!!     Gitter-Peclet-Zahl an Knoten (',3I3,') mit ',F10.3,' zu gross',/,"
+                     "' Abhilfe:  -->  Knotenabstaende verkleinern')");
+    return f;
+}
+
+const FormatProgram& peclet_stop() {
+    static const FormatProgram& f = fixed_format("(T17,'IDSTOP aktiv  -  Simulation vorzeitig abgebrochen')");
+    return f;
+}
+
+PecletMaximum grid_peclet_maximum(const Model& m) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     const auto& ph = m.phys;
     const auto& p3 = m.par3;
-    auto& out = m.io.unit(m.inf2.IOUT);
 
     // Thermal diffusivity of the water. Without water properties (all zero
     // when the material data are switched off) the water carries no heat by
     // convection, and there is no Peclet number to test.
     const float a = p3.LAMW / p3.RHOW / p3.CPW;
-    if (!(a > 0.0f) || std::isinf(a)) {
-        static const FormatProgram& none =
-            fixed_format("(/,' Gitter-Peclet-Test nicht moeglich: Waermeleitfaehigkeit, Dichte oder',"
-                         "' Waermekapazitaet des Wassers ist 0')");
-        write(out, none);
-        if (m.inf2.IBILD >= 1) write(m.io.console(), none);
-        return;
-    }
-
-    float pmax = 0.0f;
-    int32_t ip = 0, jp = 0, kp = 0;
-    auto consider = [&](float P, int32_t i, int32_t j, int32_t k) {
-        if (P > pmax) {
-            pmax = P;
-            ip = i;
-            jp = j;
-            kp = k;
+    PecletMaximum r;
+    if (!(a > 0.0f) || std::isinf(a)) return r;
+    r.testable = true;
+    auto consider = [&r](float P, int32_t i, int32_t j, int32_t k) {
+        if (P > r.P) {
+            r.P = P;
+            r.I = i;
+            r.J = j;
+            r.K = k;
         }
     };
     for (int32_t k = 1; k <= d.NZ - 1; ++k)
@@ -50,30 +52,41 @@ void DKTEST(Model& m) {
                 consider(std::fabs(ph.GWVY(i, j, k)) * g.KABY(j) / a, i, j, k);
                 consider(std::fabs(ph.GWVZ(i, j, k)) * g.KABZ(k) / a, i, j, k);
             }
+    return r;
+}
 
-    if (pmax <= 2.0f) {
+void DKTEST(Model& m) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "DKTEST");
+    auto& out = m.io.unit(m.inf2.IOUT);
+
+    const PecletMaximum r = grid_peclet_maximum(m);
+    if (!r.testable) {
+        static const FormatProgram& none =
+            fixed_format("(/,' Gitter-Peclet-Test nicht moeglich: Waermeleitfaehigkeit, Dichte oder',"
+                         "' Waermekapazitaet des Wassers ist 0')");
+        write(out, none);
+        if (m.inf2.IBILD >= 1) write(m.io.console(), none);
+        return;
+    }
+
+    if (r.P <= 2.0f) {
         static const FormatProgram& ok = fixed_format("(T17,'Diskretisierungsvorschriften wurden eingehalten')");
         if (m.inf2.IBILD >= 1) write(m.io.console(), ok);
         return;
     }
-    static const FormatProgram& warn =
-        fixed_format("(' Achtung!!!     Gitter-Peclet-Zahl an Knoten (',3I3,') mit ',F10.3,' zu gross',/,"
-                     "' Abhilfe:  -->  Knotenabstaende verkleinern')");
-    if (m.inf2.IBILD >= 1) write(m.io.console(), warn, ip, jp, kp, pmax);
+    if (m.inf2.IBILD >= 1) write(m.io.console(), peclet_warning(), r.I, r.J, r.K, r.P);
     out.put_record("");  // two empty lines before the listing's copy
     out.put_record("");
-    write(out, warn, ip, jp, kp, pmax);
+    write(out, peclet_warning(), r.I, r.J, r.K, r.P);
     if (m.inf4.IDSTOP == 2) {
-        static const FormatProgram& stop = fixed_format("(T17,'IDSTOP aktiv  -  Simulation vorzeitig abgebrochen')");
-        write(m.io.console(), stop);
-        write(out, stop);
+        write(m.io.console(), peclet_stop());
+        write(out, peclet_stop());
         ZEITCL(m);
         stop_run(m, kExitAborted);
     }
 }
 
-void DZTEST(Model& m, int32_t /*N: the printed limit does not depend on it*/) {
-    if (m.inf2.IBILD >= 1) ROUTIN(m, "DZTEST");
+float stable_step_limit(const Model& m) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     const auto& ph = m.phys;
@@ -107,8 +120,13 @@ void DZTEST(Model& m, int32_t /*N: the printed limit does not depend on it*/) {
                 }
             }
     }
+    return dtmax;
+}
+
+void DZTEST(Model& m, int32_t /*N: the printed limit does not depend on it*/) {
+    if (m.inf2.IBILD >= 1) ROUTIN(m, "DZTEST");
     static const FormatProgram& f = fixed_format("(' Zeitschrittlaenge darf max. ',F8.1,' Minuten betragen')");
-    write(m.io.console(), f, dtmax / 60.0f);
+    write(m.io.console(), f, stable_step_limit(m) / 60.0f);
 }
 
 }  // namespace gruv

@@ -41,4 +41,21 @@ void DKTEST(Model& m);
 //! DZTEST: prints the largest stable explicit conduction time step.
 void DZTEST(Model& m, int32_t N);
 
+//! The largest grid Peclet number of the prescribed velocities and the node
+//! where it was found first (I, J, K below NX, NY, NZ).
+struct PecletMaximum {
+    bool testable = false;  //!< the water has a thermal diffusivity (its properties are not 0)
+    float P = 0.0f;         //!< largest Peclet number
+    int32_t I = 0, J = 0, K = 0;
+};
+//! The figures DKTEST judges.
+PecletMaximum grid_peclet_maximum(const Model& m);
+//! DKTEST's two-line warning: node I, J, K (3I3) and the Peclet number.
+const FormatProgram& peclet_warning();
+//! DKTEST's line when IDSTOP = 2 stops the run.
+const FormatProgram& peclet_stop();
+//! The largest stable explicit conduction time step [s] that DZTEST prints
+//! (1.0E10 when no node limits it).
+float stable_step_limit(const Model& m);
+
 }  // namespace gruv

@@ -1,6 +1,7 @@
 // Field input node by node: card 19, the grid, and one block per field, read
 // row by row under the block's own format card, then converted to SI units.
 #include <string>
+#include <vector>
 
 #include "input/input.hpp"
 #include "input/input_cards.hpp"
@@ -40,19 +41,29 @@ void read_field_block(Model& m, NodeArray<T>& A, std::string_view failure) {
     const std::string name(field_name(m, A));
     const FormatProgram* f = nullptr;
     input_cards::check_general(m, in, read_format_card(in, f), "in Formatkarte des Feldes " + name);
+    if (f == nullptr) return;  // a check passes over a block without its format card
     for (int k = 1; k <= d.NZ; ++k)
         for (int j = 1; j <= d.NY; ++j) {
             const CardOutcome r = read_data_items(in, *f, in_array(A.row(j, k), d.NX));
+            const auto node = [&](int32_t element) {
+                return "Feld " + name + ", Knoten (" + std::to_string(element + 1) + "," + std::to_string(j) + "," +
+                       std::to_string(k) + ")";
+            };
+            if (DeckCheck* c = in.check(); c != nullptr && r != CardOutcome::EndOfFile)
+                c->values_read(name, in, 0, 0, in_array(A.row(j, k), d.NX), node);
             if (r == CardOutcome::Read) continue;
-            SourcePlace place = failure_place(in);
-            place.context = "Feld " + name + ", Knoten (" + std::to_string(failed_element(in) + 1) + "," +
-                            std::to_string(j) + "," + std::to_string(k) + ")";
-            if (r == CardOutcome::NotFinite) {
-                write_finding(m.io.console(), {list_message("nicht endlicher Zahlenwert im Feld " + name), place});
-                stop_run(m, kExitInput, "Bitte Datei ueberpruefen!");
+            // A check collects every failure of the row and reads on, up to the end of the file.
+            const std::vector<std::string> message = r == CardOutcome::NotFinite
+                                                         ? list_message("nicht endlicher Zahlenwert im Feld " + name)
+                                                         : std::vector<std::string>{std::string(failure)};
+            if (collect_failures(in, message, node)) {
+                if (r == CardOutcome::EndOfFile) stop_run(m, kExitInput);
+                continue;
             }
-            write_finding(m.io.console(), {{std::string(failure)}, place});
-            stop_run(m, kExitInput);
+            SourcePlace place = failure_place(in);
+            place.context = node(failed_element(in));
+            write_finding(m.io.console(), {message, place});
+            stop_run(m, kExitInput, r == CardOutcome::NotFinite ? "Bitte Datei ueberpruefen!" : "");
         }
 }
 
@@ -98,6 +109,9 @@ void DATEIN(Model& m) {
         READMR(m, p.PHIG, IX, IY, IZ);
         READMR(m, p.PHIN, IX, IY, IZ);
         input_cards::check_general(m, in, read_card_items(in, in_array(p.SAETT.data(), d.NZ)), "im Feldblock SAETT");
+        if (DeckCheck* c = in.check())
+            c->values_read("SAETT", in, 0, 0, in_array(p.SAETT.data(), d.NZ),
+                           [](int32_t element) { return "Schicht " + std::to_string(element + 1); });
         for (int k = 1; k <= d.NZ; ++k) p.SAETT(k) = p.SAETT(k) / 100.0f;
         READMR(m, m.ener.SOUC, IX, IY, IZ);
         if (m.inf2.KONVEK == 1 && IMODE == 0) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "input/input.hpp"
 #include "input/input_cards.hpp"
@@ -18,28 +19,50 @@ namespace gruv {
 namespace input_cards {
 
 namespace {
-[[noreturn]] void stop_on_card(Model& m, std::string_view text, std::string_view label, const SourcePlace& place) {
+//! The text of a card that could not be read, before its label.
+std::string_view card_failure_text(CardOutcome outcome) {
+    switch (outcome) {
+        case CardOutcome::EndOfFile: return " unerwartet Ende der Eingabedatei erreicht in Karte ";
+        case CardOutcome::BadData: return " fehlerhafte Datenstruktur in Karte ";
+        case CardOutcome::NotFinite: return " nicht endlicher Zahlenwert in Karte ";
+        case CardOutcome::Read: break;
+    }
+    return {};
+}
+
+std::vector<std::string> card_message(std::string_view text, std::string_view label) {
     static const FormatProgram& f = fixed_format("(A,A3)");
-    write_finding(m.io.console(), {message_records(f, text, label), place});
+    return message_records(f, text, label);
+}
+
+[[noreturn]] void stop_on_card(Model& m, std::string_view text, std::string_view label, const SourcePlace& place) {
+    write_finding(m.io.console(), {card_message(text, label), place});
     stop_run(m, kExitInput);
 }
 }  // namespace
 
 void unexpected_end(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, " unerwartet Ende der Eingabedatei erreicht in Karte ", label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::EndOfFile), label, place);
 }
 
 void bad_structure(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, " fehlerhafte Datenstruktur in Karte ", label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::BadData), label, place);
 }
 
 void not_finite(Model& m, std::string_view label, const SourcePlace& place) {
-    stop_on_card(m, " nicht endlicher Zahlenwert in Karte ", label, place);
+    stop_on_card(m, card_failure_text(CardOutcome::NotFinite), label, place);
 }
 
 void check_card(Model& m, CardOutcome outcome, std::string_view label, std::string_view context) {
     if (outcome == CardOutcome::Read) return;
-    SourcePlace place = failure_place(m.io.input(kMainInput));
+    const InputUnit& in = m.io.input(kMainInput);
+    // A check collects the failure and reads on, up to the end of the file.
+    const auto in_context = [&](int32_t) { return std::string(context); };
+    if (collect_failures(in, card_message(card_failure_text(outcome), label), in_context)) {
+        if (outcome == CardOutcome::EndOfFile) stop_run(m, kExitInput);
+        return;
+    }
+    SourcePlace place = failure_place(in);
     place.context = context;
     switch (outcome) {
         case CardOutcome::Read: return;
@@ -60,6 +83,10 @@ void check_general(Model& m, InputUnit& in, CardOutcome outcome, std::string_vie
             break;
         case CardOutcome::BadData: what = "fehlerhaftes Datenformat "; break;
         case CardOutcome::NotFinite: what = "nicht endlicher Zahlenwert "; break;
+    }
+    if (collect_failures(in, list_message(what + std::string(place)))) {
+        if (outcome == CardOutcome::EndOfFile) stop_run(m, kExitInput);
+        return;
     }
     write_finding(m.io.console(), {list_message(what + std::string(place)), failure_place(in)});
     stop_run(m, kExitInput, stop_text);
@@ -87,11 +114,15 @@ GridCard read_grid_card(Model& m, std::string_view label, Array1<float, N>& valu
     static const FormatProgram& not_positive =
         fixed_format("(' Zellenbreite bzw. Knotenabstand Nr. ',I3,' ist nicht groesser 0 in Karte ',A3)");
     InputUnit& in = m.io.input(kMainInput);
-    input_cards::check_card(m, read_card_items(in, in_array(values.data(), n)), label);
+    const CardOutcome r = read_card_items(in, in_array(values.data(), n));
+    input_cards::check_card(m, r, label);
     GridCard card{label, 1, {}};
     for (int32_t i = 1; i <= n; ++i) {
-        if (!(values(i) > 0.0f)) {  // also catches a NaN
-            write_finding(m.io.console(), {message_records(not_positive, i, label), field_place(in, 0, i - 1)});
+        // (A check reads on after a card it could not read; its values are not judged.)
+        if (!(values(i) > 0.0f) && r == CardOutcome::Read) {  // also catches a NaN
+            const Finding finding{message_records(not_positive, i, label), field_place(in, 0, i - 1)};
+            if (collect(m.io.check(), finding)) continue;
+            write_finding(m.io.console(), finding);
             stop_run(m, kExitInput);
         }
         if (values(i) > values(card.largest)) card.largest = i;
@@ -118,6 +149,8 @@ void check_grid_range(Model& m, const std::array<GridCard, 3>& cards) {
     const auto& g = m.gitt;
     const auto& d = m.ndim;
     const std::array<float, 3> w = {largest_of(g.ZBRX, d.NX), largest_of(g.ZBRY, d.NY), largest_of(g.ZBRZ, d.NZ)};
+    // Values that are not finite have been refused when read (a check reads on after them).
+    if (!std::isfinite(w[0]) || !std::isfinite(w[1]) || !std::isfinite(w[2])) return;
     const std::array<float, 3> last = {g.KORX(d.NX), g.KORY(d.NY), g.KORZ(d.NZ)};
     // Each test: the value that must be finite and the directions it involves.
     const std::pair<float, std::array<bool, 3>> tests[] = {
@@ -132,7 +165,9 @@ void check_grid_range(Model& m, const std::array<GridCard, 3>& cards) {
         for (std::size_t n = 0; n < 3; ++n)
             if (involved[n] && (blamed == 3 || w[n] > w[blamed])) blamed = n;
         const GridCard& c = cards[blamed];
-        write_finding(m.io.console(), {message_records(too_large, c.largest, c.label), c.place});
+        const Finding finding{message_records(too_large, c.largest, c.label), c.place};
+        if (collect(m.io.check(), finding)) return;
+        write_finding(m.io.console(), finding);
         stop_run(m, kExitInput);
     }
 }

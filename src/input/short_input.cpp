@@ -55,6 +55,7 @@ void write_entry_finding(Model& m, std::span<const EntryPlace> places, int32_t o
                          const FormatProgram& f, const Items&... items) {
     const std::size_t at = static_cast<std::size_t>(offset);
     const Finding finding{message_records(f, items...), at < places.size() ? places[at].*which : SourcePlace{}};
+    if (collect(m.io.check(), finding)) return;
     write_finding(m.io.unit(m.inf2.IOUT), finding);
     write_finding(m.io.console(), finding);
 }
@@ -147,7 +148,7 @@ void CHECKU(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
         write_entry_finding(m, places, n - first, &EntryPlace::keyword, unknown, n, word_view(w));
         ++errors;
     }
-    if (errors > 0) stop_for_entries(m, MODE, errors);
+    if (errors > 0 && m.io.check() == nullptr) stop_for_entries(m, MODE, errors);  // a check reads on
 }
 
 void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> places) {
@@ -181,9 +182,13 @@ void check_entry_nodes(Model& m, int32_t MODE, std::span<const EntryPlace> place
         } else if (key == Keyword::LEAK && z.KORT(n) == m.ndim.NZ) {
             write_entry_finding(m, places, n - first, &EntryPlace::nodes, last_layer, n, word_view(m.zyk2.SWORT(n)));
             ++errors;
+        } else {
+            continue;
         }
+        // A check reads on without the entry: it cannot be applied.
+        if (m.io.check() != nullptr) m.zyk2.SWORT(n) = Word4{' ', ' ', ' ', ' '};
     }
-    if (errors > 0) stop_for_entries(m, MODE, errors);
+    if (errors > 0 && m.io.check() == nullptr) stop_for_entries(m, MODE, errors);  // a check reads on
 }
 
 void KURZIN(Model& m) {
@@ -210,7 +215,8 @@ void KURZIN(Model& m) {
     input_cards::check_card(m, read_format_card(in, f), label);
     const std::string_view layer_label = IMODE == 0 ? "27a" : (IMODE == 1 ? "27b" : "27c");
     constexpr float deg = 0.017453292f;  // pi/180
-    for (int k = 1; k <= d.NZ; ++k) {
+    DeckCheck* const checking = in.check();
+    for (int k = 1; k <= d.NZ && f != nullptr; ++k) {  // (a check passes over records without their format card)
         label = layer_label;
         double temp = 0.0;
         float cp = 0.0f, rho = 0.0f, wlk = 0.0f, phig = 0.0f, phin = 0.0f, sat = 0.0f, souc = 0.0f;
@@ -227,6 +233,28 @@ void KURZIN(Model& m) {
             r = read_data_items(in, *f, wpot, trsx, trsy, trsz, quel, spei, phin, jflg);
         }
         input_cards::check_card(m, r, label, "Schicht " + std::to_string(k));
+        if (checking != nullptr) {
+            // The quantities of the record a check judges, in their order on it.
+            const auto judge = [&](std::initializer_list<std::pair<std::string_view, InItem>> values) {
+                int32_t item = 0;
+                const auto layer = [k](int32_t) { return "Schicht " + std::to_string(k); };
+                for (const auto& [quantity, value] : values)
+                    checking->values_read(quantity, in, item++, 0, value, layer);
+            };
+            const auto of = [](auto& value) { return gruv::in(value); };  // the list item of a value
+            const InItem none{};
+            if (IMODE == 0) {
+                judge({{"TEMP", of(temp)}, {"CPGE", of(cp)}, {"RHOG", of(rho)}, {"WLKG", of(wlk)}, {"PHIG", of(phig)},
+                       {"PHIN", of(phin)}, {"SAETT", of(sat)}});
+            } else if (IMODE == 1) {
+                judge({{"TEMP", of(temp)}, {"CPGE", of(cp)}, {"RHOG", of(rho)}, {"WLKG", of(wlk)}, {"PHIG", of(phig)},
+                       {"PHIN", of(phin)}, {"", none}, {"", none}, {"SPEI", of(spei)}, {"", none}, {"TRSX", of(trsx)},
+                       {"TRSY", of(trsy)}, {"TRSZ", of(trsz)}, {"SAETT", of(sat)}});
+            } else {
+                judge({{"", none}, {"TRSX", of(trsx)}, {"TRSY", of(trsy)}, {"TRSZ", of(trsz)}, {"", none},
+                       {"SPEI", of(spei)}, {"PHIN", of(phin)}});
+            }
+        }
 
         temp = temp + 273.15;
         rho = rho * 1000.0f;
@@ -280,15 +308,16 @@ void KURZIN(Model& m) {
     auto& z = m.izy1;
     int32_t& NUMW = m.inf3.NUMW;
     NUMW = 0;
-    bool closed = false;
+    bool closed = f == nullptr;  // a check passes over entries without their format card
     std::vector<EntryPlace> places;  // where each entry stands, for the checks below
-    for (int32_t n = 1; n <= IWERT; ++n) {
+    for (int32_t n = 1; n <= IWERT && !closed; ++n) {
         Word4& w = m.zyk2.SWORT(n);
         const CardOutcome r = read_data_items(in, *f, in_chars(w.data(), 4), m.zyk1.WERT(n), z.IORT(n), z.JORT(n),
                                               z.KORT(n), z.IBER(n));
         if (r == CardOutcome::EndOfFile) {
-            write_finding(m.io.console(),
-                          {message_records(no_end, " fehlende ENDE - Anweisung in Karte ", label), failure_place(in)});
+            const Finding finding{message_records(no_end, " fehlende ENDE - Anweisung in Karte ", label),
+                                  failure_place(in)};
+            if (!collect(checking, finding)) write_finding(m.io.console(), finding);
             stop_run(m, kExitInput);
         }
         if (r != CardOutcome::Read) input_cards::check_card(m, r, label, entry_place(in, n, 2).keyword.context);
@@ -298,12 +327,23 @@ void KURZIN(Model& m) {
         }
         places.push_back(entry_place(in, n, 2));
         ++NUMW;
+        if (checking != nullptr) {
+            checking->entry_read(n, places.back().keyword);
+            // (An entry that adds its value may well add a negative one.)
+            const std::string context = places.back().keyword.context;
+            if (z.IBER(n) >= 0 || word_view(w) == "TEMP")
+                checking->values_read(word_view(w), in, 1, 0, gruv::in(m.zyk1.WERT(n)),
+                                      [&context](int32_t) { return context; });
+        }
     }
     if (!closed) {
         SourcePlace place = record_place(in);
         place.context = places.back().keyword.context;
-        write_finding(m.io.console(), {message_records(table_full), place});
-        stop_run(m, kExitInput);
+        const Finding finding{message_records(table_full), place};
+        if (!collect(checking, finding)) {
+            write_finding(m.io.console(), finding);
+            stop_run(m, kExitInput);
+        }
     }
 
     m.io.close(kMainInput);

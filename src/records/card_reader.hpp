@@ -6,10 +6,12 @@
 // line, the columns and the text of the value it is about.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "records/deck_check.hpp"
 #include "records/records.hpp"
 #include "records/source_place.hpp"
 #include "records/units.hpp"
@@ -32,6 +34,11 @@ struct Finding {
 //! Writes the message records of a finding to unit u, then its location line
 //! when the place is known.
 void write_finding(OutputUnit& u, const Finding& finding);
+
+//! In a check of a deck the finding goes to the check and the result is true
+//! (the caller reads on); in a run (no check) the result is false and the
+//! caller writes the finding and stops.
+bool collect(DeckCheck* check, const Finding& finding);
 
 //! The records a fixed format writes for the items (a message built like the
 //! program's other messages).
@@ -95,5 +102,22 @@ SourcePlace columns_place(const InputUnit& in, std::size_t record, int32_t first
 //! The list element the last read stopped at: the failing field's element,
 //! or, at the end of the file, the element after the last one read.
 int32_t failed_element(const InputUnit& in);
+
+//! A place where the last read failed, and the list element it concerns.
+struct FailedField {
+    SourcePlace place;
+    int32_t element = 0;
+};
+//! Every place where the last read failed: each field it could not read or
+//! whose value is not finite (a checked unit reads on after such a field, so
+//! there may be several), or else the one failure place.
+std::vector<FailedField> failed_fields(const InputUnit& in);
+//! In a check of a deck: one finding with `message` for every place where the
+//! last read of `in` failed, its context given by context(element) when there
+//! is one, and true. In a run: false.
+bool collect_failures(const InputUnit& in, const std::vector<std::string>& message,
+                      const std::function<std::string(int32_t)>& context = {});
+//! The format in the first 20 columns of line, or nullptr when they hold none.
+const FormatProgram* format_in(InputUnit& in, std::string_view line);
 
 }  // namespace gruv

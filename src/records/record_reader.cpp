@@ -83,10 +83,13 @@ public:
         trace_->fields.push_back({static_cast<int32_t>(trace_->used) - 1, static_cast<int32_t>(rec.pos), w,
                                   static_cast<int32_t>(item), element});
     }
-    //! The field noted last could not be read.
-    void field_failed() {
-        if (trace_ != nullptr && !trace_->fields.empty())
-            trace_->failed = static_cast<int32_t>(trace_->fields.size()) - 1;
+    //! The field noted last could not be read; true when the read goes on.
+    bool field_failed() {
+        if (trace_ == nullptr || trace_->fields.empty()) return false;
+        const auto last = static_cast<int32_t>(trace_->fields.size()) - 1;
+        if (trace_->failed < 0) trace_->failed = last;
+        trace_->bad_fields.push_back(last);
+        return trace_->lenient;
     }
 
 private:
@@ -431,22 +434,24 @@ ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std:
     ReaderState st;
     InList list(items);
     FormatWalker walk(format);
+    bool bad = false;  // a lenient read went on after a field it could not read
+    const auto done = [&bad] { return bad ? ReadOutcome::BadData : ReadOutcome::Ok; };
     for (;;) {
         const EditDescriptor* e = walk.next();
         if (e == nullptr) {
-            if (!list.more()) return ReadOutcome::Ok;
+            if (!list.more()) return done();
             if (!format.reversion_has_data) return ReadOutcome::BadData;
             if (!feed.next(rec)) return ReadOutcome::End;
             walk.revert();
             continue;
         }
         if (is_data_edit(e->kind)) {
-            if (!list.more()) return ReadOutcome::Ok;
+            if (!list.more()) return done();
             // An A descriptor without a width takes the length of its text.
             feed.note_field(rec, e->w >= 0 ? e->w : list.item().len, list.index(), list.element_index());
             if (!read_item(rec, st, *e, list.item(), list.element())) {
-                feed.field_failed();
-                return ReadOutcome::BadData;
+                if (!feed.field_failed()) return ReadOutcome::BadData;
+                bad = true;
             }
             list.advance();
             continue;
@@ -460,7 +465,7 @@ ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std:
                 if (!feed.next(rec)) return ReadOutcome::End;
                 break;
             case EditKind::Colon:
-                if (!list.more()) return ReadOutcome::Ok;
+                if (!list.more()) return done();
                 break;
             case EditKind::Literal: return ReadOutcome::BadData;  // a character string cannot be read into
             case EditKind::P: st.scale = e->n; break;

@@ -159,19 +159,27 @@ struct ReadTrace {
     std::size_t used = 0;              //!< records the read took
     std::vector<Field> fields;         //!< the fields in the order they were read
     int32_t failed = -1;               //!< index in `fields` of a field that could not be read, or -1
+    std::vector<int32_t> bad_fields;   //!< indices in `fields` of every field that could not be read
     bool ended = false;                //!< the read met the end of the file
+    //! Set by the owner, kept from read to read: a field that cannot be read
+    //! is noted and the read goes on with the next item (a check of a deck),
+    //! so that the read takes the records a sound read would take.
+    bool lenient = false;
 
     void clear() {
         used = 0;
         fields.clear();
         failed = -1;
+        bad_fields.clear();
         ended = false;
     }
 };
 
 //! Reads the items under the format, taking as many records as the format
 //! and the list need. Items read before an End or BadData keep their values.
-//! With a trace, the records and fields of the read are noted in it.
+//! With a trace, the records and fields of the read are noted in it; with a
+//! lenient trace a field that cannot be read keeps its item's value and the
+//! read goes on (BadData at its end).
 ReadOutcome read_records(RecordSource& source, const FormatProgram& format, std::span<const InItem> items,
                          ReadTrace* trace = nullptr);
 

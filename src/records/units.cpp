@@ -246,6 +246,14 @@ bool is_directory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool could_create(const std::string& path) {
+    if (path.empty() || is_directory(path)) return false;
+    if (::access(path.c_str(), F_OK) == 0) return ::access(path.c_str(), W_OK) == 0;
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return is_directory(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 // ---------------------------------------------------------------- unit table
 Io::Io() : console_(&failures_) {}
 
@@ -283,12 +291,14 @@ BinaryFileUnit& Io::binary(int32_t n) {
 bool Io::open_input(int32_t n, const std::string& path) {
     auto unit = std::make_unique<InputUnit>(path);
     if (!unit->good()) return false;
+    unit->attach(n, check_);
     inputs_[n] = std::move(unit);
     return true;
 }
 
 void Io::attach_input(int32_t n, std::istream& in, std::string name) {
     inputs_[n] = std::make_unique<InputUnit>(in, std::move(name));
+    inputs_[n]->attach(n, check_);
 }
 
 bool Io::open_output(int32_t n, const std::string& path) {

@@ -20,6 +20,8 @@
 
 namespace gruv {
 
+class DeckCheck;
+
 //! Thrown by an output unit at the first failed write of a run, while the
 //! unit table still stops on failures: the run cannot go on without the file.
 struct WriteFailed {
@@ -135,6 +137,14 @@ public:
     void flush() override;
     //! Redirect to other streams (tests); tty selects the terminal behaviour.
     void attach(std::ostream& out, std::istream& in, bool tty);
+    //! The streams the console writes to and reads from, to attach again later.
+    struct Streams {
+        std::ostream* out;
+        std::istream* in;
+        bool tty;
+    };
+    Streams streams() const { return {out_, in_, tty_}; }
+    void attach(const Streams& s) { attach(*s.out, *s.in, s.tty); }
     //! True while the console is the process's standard output.
     bool on_standard_output() const;
     bool failed() const { return check_.failed(); }
@@ -203,6 +213,24 @@ public:
     ReadTrace& trace() { return trace_; }
     const ReadTrace& trace() const { return trace_; }
 
+    //! The unit number the unit is open on (0 when not known).
+    int32_t number() const { return number_; }
+    //! The check this unit is read for (nullptr in a run). A checked unit reads
+    //! on after a field it cannot read, and after a card it cannot read it
+    //! looks for the next format card.
+    DeckCheck* check() const { return check_; }
+    void attach(int32_t number, DeckCheck* check) {
+        number_ = number;
+        check_ = check;
+        trace_.lenient = check != nullptr;
+    }
+    //! Line of the last format card read (0 before the first).
+    int64_t format_line() const { return format_line_; }
+    void set_format_line(int64_t line) { format_line_ = line; }
+    //! A card could not be read: the next format card is to be looked for.
+    bool card_lost() const { return card_lost_; }
+    void set_card_lost(bool lost) { card_lost_ = lost; }
+
 private:
     std::ifstream file_;
     std::istream* in_ = nullptr;
@@ -213,10 +241,17 @@ private:
     std::string unread_;
     FormatCache formats_;
     ReadTrace trace_;
+    int32_t number_ = 0;
+    DeckCheck* check_ = nullptr;
+    int64_t format_line_ = 0;
+    bool card_lost_ = false;
 };
 
 //! True when path names a directory (which cannot be read as a file).
 bool is_directory(const std::string& path);
+//! True when a file could be written under path (an existing writable file,
+//! or a new one in a writable directory); nothing is created.
+bool could_create(const std::string& path);
 
 //! The unit table of a run.
 class Io {
@@ -251,6 +286,11 @@ public:
     void close_outputs(int32_t keep = 0);
     void flush_all();
 
+    //! Makes this unit table one of a deck check: the input units opened
+    //! afterwards are read for `check`, nothing is to be written.
+    void begin_check(DeckCheck* check) { check_ = check; }
+    //! The check of the deck (nullptr in a run).
+    DeckCheck* check() const { return check_; }
     //! From now on a failed write is only recorded, never thrown: the run is
     //! ending and reports what failed itself.
     void quiet() { failures_.stopping = false; }
@@ -287,6 +327,7 @@ private:
     std::map<int32_t, std::unique_ptr<BinaryFileUnit>> binaries_;
     bool restart_stale_ = false;  // the last replacement of the restart file failed
     std::map<std::string, SourcePlace> places_;
+    DeckCheck* check_ = nullptr;
     std::string deck_directory_;  //!< directory of the main input file
 };
 

@@ -1,11 +1,11 @@
 // NetCDF-4 output through the NetCDF C library, with CF 1.8 attributes.
 #include "results/netcdf_file.hpp"
 
-#include <netcdf.h>
 
 #include <ctime>
 #include <string_view>
 
+#include "results/netcdf_library.hpp"
 #include "results/output_file.hpp"
 #include "results/run_facts.hpp"
 #include "state/version.hpp"
@@ -41,7 +41,7 @@ void NetcdfFile::check(int status) const {
     if (status == NC_NOERR) return;
     // Positive codes are the system's error numbers.
     const std::string reason =
-        status > 0 ? system_reason(status) : std::string("NetCDF-Fehler: ") + nc_strerror(status);
+        status > 0 ? system_reason(status) : std::string("NetCDF-Fehler: ") + nc_->nc_strerror(status);
     throw ResultError{name_, reason, creating_};
 }
 
@@ -49,14 +49,17 @@ void NetcdfFile::open(const std::string& path) {
     abandon();
     name_ = path;
     creating_ = true;
+    std::string reason;
+    nc_ = netcdf_library(reason);
+    if (nc_ == nullptr) throw ResultError{path, "NetCDF-Bibliothek nicht ladbar: " + reason, true};
     check_creatable(path);
 }
 
 int NetcdfFile::define(const NodeField& f, const std::vector<int>& dims) {
     int var = -1;
-    check(nc_def_var(ncid_, f.name.c_str(), nc_type_of(f.type), static_cast<int>(dims.size()), dims.data(), &var));
+    check(nc_->nc_def_var(ncid_, f.name.c_str(), nc_type_of(f.type), static_cast<int>(dims.size()), dims.data(), &var));
     auto text = [&](const char* name, const std::string& value) {
-        if (!value.empty()) check(nc_put_att_text(ncid_, var, name, value.size(), value.c_str()));
+        if (!value.empty()) check(nc_->nc_put_att_text(ncid_, var, name, value.size(), value.c_str()));
     };
     text("long_name", f.long_name);
     text("standard_name", f.standard_name);
@@ -64,7 +67,7 @@ int NetcdfFile::define(const NodeField& f, const std::vector<int>& dims) {
     if (f.standard_name == "temperature_in_ground") text("units_metadata", "temperature: on_scale");
     text("comment", f.comment);
     if (!f.flag_values.empty()) {
-        check(nc_put_att_int(ncid_, var, "flag_values", NC_INT, f.flag_values.size(), f.flag_values.data()));
+        check(nc_->nc_put_att_int(ncid_, var, "flag_values", NC_INT, f.flag_values.size(), f.flag_values.data()));
         text("flag_meanings", f.flag_meanings);
     }
     if (f.name != "cell_volume") text("cell_measures", "volume: cell_volume");
@@ -79,24 +82,24 @@ void NetcdfFile::start(Model& m) {
         probe.create(name_);
         probe.close();
     }
-    check(nc_create(name_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
+    check(nc_->nc_create(name_.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
     const auto& d = m.ndim;
     dims_[0] = static_cast<std::size_t>(d.NZ);
     dims_[1] = static_cast<std::size_t>(d.NY);
     dims_[2] = static_cast<std::size_t>(d.NX);
     buffer_.resize(8 * dims_[0] * dims_[1] * dims_[2]);
     int old_fill = 0;
-    check(nc_set_fill(ncid_, NC_NOFILL, &old_fill));  // every value is written
+    check(nc_->nc_set_fill(ncid_, NC_NOFILL, &old_fill));  // every value is written
 
     int time = -1, z = -1, y = -1, x = -1, nv = -1;
-    check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &time));
-    check(nc_def_dim(ncid_, "z", dims_[0], &z));
-    check(nc_def_dim(ncid_, "y", dims_[1], &y));
-    check(nc_def_dim(ncid_, "x", dims_[2], &x));
-    check(nc_def_dim(ncid_, "nv", 2, &nv));
+    check(nc_->nc_def_dim(ncid_, "time", NC_UNLIMITED, &time));
+    check(nc_->nc_def_dim(ncid_, "z", dims_[0], &z));
+    check(nc_->nc_def_dim(ncid_, "y", dims_[1], &y));
+    check(nc_->nc_def_dim(ncid_, "x", dims_[2], &x));
+    check(nc_->nc_def_dim(ncid_, "nv", 2, &nv));
 
     auto text = [&](int var, const char* name, std::string_view value) {
-        check(nc_put_att_text(ncid_, var, name, value.size(), value.data()));
+        check(nc_->nc_put_att_text(ncid_, var, name, value.size(), value.data()));
     };
     // Coordinates of the nodes, the cell faces as their bounds.
     struct Axis {
@@ -110,9 +113,9 @@ void NetcdfFile::start(Model& m) {
                     {"y", "y_bnds", y, "y coordinate of the node"},
                     {"z", "z_bnds", z, "depth of the node below the ground surface"}};
     for (Axis& a : axes) {
-        check(nc_def_var(ncid_, a.name, NC_DOUBLE, 1, &a.dim, &a.var));
+        check(nc_->nc_def_var(ncid_, a.name, NC_DOUBLE, 1, &a.dim, &a.var));
         const int bdims[2] = {a.dim, nv};
-        check(nc_def_var(ncid_, a.bounds, NC_DOUBLE, 2, bdims, &a.bounds_var));
+        check(nc_->nc_def_var(ncid_, a.bounds, NC_DOUBLE, 2, bdims, &a.bounds_var));
         text(a.var, "long_name", a.long_name);
         text(a.var, "units", "m");
         text(a.var, "bounds", a.bounds);
@@ -125,7 +128,7 @@ void NetcdfFile::start(Model& m) {
     text(axes[2].var, "standard_name", "depth");
     text(axes[2].var, "positive", "down");
 
-    check(nc_def_var(ncid_, "time", NC_DOUBLE, 1, &time, &time_var_));
+    check(nc_->nc_def_var(ncid_, "time", NC_DOUBLE, 1, &time, &time_var_));
     text(time_var_, "standard_name", "time");
     text(time_var_, "long_name", "simulated time since the start");
     text(time_var_, "units", "s");
@@ -133,8 +136,8 @@ void NetcdfFile::start(Model& m) {
     const std::string unit = time_unit_word(m.par1.FZEIT);
     text(time_var_, "deck_time_unit", unit);
     const double unit_seconds = static_cast<double>(m.par1.FZEIT);
-    check(nc_put_att_double(ncid_, time_var_, "deck_time_unit_seconds", NC_DOUBLE, 1, &unit_seconds));
-    check(nc_def_var(ncid_, "step", NC_INT, 1, &time, &step_var_));
+    check(nc_->nc_put_att_double(ncid_, time_var_, "deck_time_unit_seconds", NC_DOUBLE, 1, &unit_seconds));
+    check(nc_->nc_def_var(ncid_, "step", NC_INT, 1, &time, &step_var_));
     text(step_var_, "long_name", "time steps done (0: the initial state)");
 
     // The state at every snapshot, one grid per slice.
@@ -144,7 +147,7 @@ void NetcdfFile::start(Model& m) {
     const std::size_t chunk[4] = {1, dims_[0], dims_[1], dims_[2]};
     for (NodeField& f : fields) {
         const int var = define(f, {time, z, y, x});
-        check(nc_def_var_chunking(ncid_, var, NC_CHUNKED, chunk));
+        check(nc_->nc_def_var_chunking(ncid_, var, NC_CHUNKED, chunk));
         changing_.push_back({var, std::move(f)});
     }
     std::vector<Variable> fixed;
@@ -162,41 +165,41 @@ void NetcdfFile::start(Model& m) {
     text(NC_GLOBAL, "date_created", created);
     text(NC_GLOBAL, "input_deck", m.run.deck);
     const int sections[3] = {m.ipro.ISCHX, m.ipro.ISCHY, m.ipro.ISCHZ};
-    check(nc_put_att_int(ncid_, NC_GLOBAL, "sections_IJK", NC_INT, 3, sections));
+    check(nc_->nc_put_att_int(ncid_, NC_GLOBAL, "sections_IJK", NC_INT, 3, sections));
     text(NC_GLOBAL, "comment",
          "x and y from the first cell face, z depth below the ground surface; the state at the start, at every "
          "printout of the listing and at the end; sections_IJK: column, row and layer of the listing's sections");
-    check(nc_enddef(ncid_));
+    check(nc_->nc_enddef(ncid_));
     creating_ = false;
 
     const GridAxes g = grid_axes(m);
     const std::vector<double>* nodes[3] = {&g.x, &g.y, &g.z};
     const std::vector<double>* faces[3] = {&g.x_faces, &g.y_faces, &g.z_faces};
     for (int a = 0; a < 3; ++a) {
-        check(nc_put_var_double(ncid_, axes[a].var, nodes[a]->data()));
+        check(nc_->nc_put_var_double(ncid_, axes[a].var, nodes[a]->data()));
         std::vector<double> bounds;
         for (std::size_t n = 0; n + 1 < faces[a]->size(); ++n) {
             bounds.push_back((*faces[a])[n]);
             bounds.push_back((*faces[a])[n + 1]);
         }
-        check(nc_put_var_double(ncid_, axes[a].bounds_var, bounds.data()));
+        check(nc_->nc_put_var_double(ncid_, axes[a].bounds_var, bounds.data()));
     }
     const std::size_t origin[3] = {0, 0, 0};
     for (const Variable& v : fixed) put(v.id, v.field, origin, dims_);
-    check(nc_sync(ncid_));
+    check(nc_->nc_sync(ncid_));
 }
 
 void NetcdfFile::put(int var, const NodeField& f, const std::size_t* start, const std::size_t* count) {
     f.gather(LayerOrder::TopDown, buffer_.data());
     switch (f.type) {
         case ValueType::Float64:
-            check(nc_put_vara_double(ncid_, var, start, count, reinterpret_cast<const double*>(buffer_.data())));
+            check(nc_->nc_put_vara_double(ncid_, var, start, count, reinterpret_cast<const double*>(buffer_.data())));
             break;
         case ValueType::Int32:
-            check(nc_put_vara_int(ncid_, var, start, count, reinterpret_cast<const int*>(buffer_.data())));
+            check(nc_->nc_put_vara_int(ncid_, var, start, count, reinterpret_cast<const int*>(buffer_.data())));
             break;
         case ValueType::Float32:
-            check(nc_put_vara_float(ncid_, var, start, count, reinterpret_cast<const float*>(buffer_.data())));
+            check(nc_->nc_put_vara_float(ncid_, var, start, count, reinterpret_cast<const float*>(buffer_.data())));
             break;
     }
 }
@@ -204,13 +207,13 @@ void NetcdfFile::put(int var, const NodeField& f, const std::size_t* start, cons
 void NetcdfFile::snapshot(int32_t step, float time) {
     const std::size_t at[1] = {slices_};
     const double t = static_cast<double>(time);
-    check(nc_put_var1_double(ncid_, time_var_, at, &t));
+    check(nc_->nc_put_var1_double(ncid_, time_var_, at, &t));
     const int s = step;
-    check(nc_put_var1_int(ncid_, step_var_, at, &s));
+    check(nc_->nc_put_var1_int(ncid_, step_var_, at, &s));
     const std::size_t start[4] = {slices_, 0, 0, 0};
     const std::size_t count[4] = {1, dims_[0], dims_[1], dims_[2]};
     for (const Variable& v : changing_) put(v.id, v.field, start, count);
-    check(nc_sync(ncid_));
+    check(nc_->nc_sync(ncid_));
     ++slices_;
 }
 
@@ -218,11 +221,11 @@ void NetcdfFile::close() {
     if (ncid_ < 0) return;
     const int id = ncid_;
     ncid_ = -1;
-    check(nc_close(id));
+    check(nc_->nc_close(id));
 }
 
 void NetcdfFile::abandon() noexcept {
-    if (ncid_ >= 0) nc_close(ncid_);
+    if (ncid_ >= 0) nc_->nc_close(ncid_);
     ncid_ = -1;
 }
 

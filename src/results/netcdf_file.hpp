@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "results/netcdf_library.hpp"
 #include "results/node_fields.hpp"
 #include "state/model.hpp"
 
@@ -43,6 +44,7 @@ private:
         int id;
         NodeField field;
     };
+    const NetcdfLibrary* nc_ = nullptr;  //!< the library, loaded by open()
     int ncid_ = -1;
     std::string name_;
     bool creating_ = true;
