@@ -1,9 +1,14 @@
-// Speed of the heat transport on the full grid of 100 x 100 x 10 nodes: one
-// sweep of each heat solver, one assembly of the heat equation, and one whole
-// coupled time step (flow set-up and solve, velocities, heat set-up and solve).
+// Speed of the heat transport on the full grid of 100 x 100 x 10 nodes: the
+// sweeps of each heat solver (in solves of kSweeps sweeps), one assembly of
+// the heat equation, the re-assembly inside a solve with temperature-
+// dependent rock conductivity (all of it, and after a few hundred nodes
+// changed), and one whole coupled time step (flow set-up and solve,
+// velocities, heat set-up and solve). Figures are node updates per second
+// (items_per_second), per sweep or per assembly.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "flow/flow.hpp"
@@ -14,6 +19,9 @@
 namespace {
 
 using gruv::Model;
+
+constexpr int kSweeps = 10;  //!< sweeps of one solve
+constexpr int64_t kNodes = int64_t{gruv::IX} * gruv::IY * gruv::IZ;
 
 //! A saturated aquifer of 5 m cells, 1 m layers, with a regional head
 //! gradient, a warm stripe and a heat source, and convection switched on.
@@ -75,29 +83,70 @@ std::unique_ptr<Model> full_grid() {
     return owner;
 }
 
+//! Solves of exactly kSweeps sweeps.
+void fixed_sweeps(Model& m) {
+    m.inf1.ITMAX = kSweeps;
+    m.par1.EPST = -1.0f;  // never converged
+}
+
+//! Point sweeps in both orders (argument: IRICHT).
 void BM_ITERAT_sweep(benchmark::State& state) {
     auto owner = full_grid();
     Model& m = *owner;
+    fixed_sweeps(m);
     m.par1.OMEGT = 1.2f;
+    m.inf1.IRICHT = static_cast<int32_t>(state.range(0));
     for (auto _ : state) {
         gruv::ITERAT(m);
         benchmark::DoNotOptimize(m.temp.TEMP.data());
     }
-    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+    state.SetItemsProcessed(state.iterations() * kNodes * kSweeps);
 }
-BENCHMARK(BM_ITERAT_sweep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ITERAT_sweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_IADITP_sweep(benchmark::State& state) {
     auto owner = full_grid();
     Model& m = *owner;
+    fixed_sweeps(m);
     m.par1.OMEGT = -1.0f;
     for (auto _ : state) {
         gruv::IADITP(m);
         benchmark::DoNotOptimize(m.temp.TEMP.data());
     }
-    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+    state.SetItemsProcessed(state.iterations() * kNodes * kSweeps);
 }
 BENCHMARK(BM_IADITP_sweep)->Unit(benchmark::kMillisecond);
+
+//! The whole-grid re-assembly after a sweep with temperature-dependent rock
+//! conductivity (ISTOFF 3): argument 0 assembles everything, as after the
+//! first sweeps of a solve, argument 1 only what 300 changed temperatures
+//! reach, as after the later ones.
+void BM_reassembly(benchmark::State& state) {
+    auto owner = full_grid();
+    Model& m = *owner;
+    m.inf2.ISTOFF = 3;
+    m.par4.WLKA = 0.001f;
+    m.par4.WLKB = 1.0E-5f;
+    const auto& d = m.ndim;
+    gruv::HeatAssembly record;
+    gruv::reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ, &record);
+    const bool changes_only = state.range(0) == 1;
+    int64_t step = 0;
+    for (auto _ : state) {
+        if (changes_only) {
+            for (int n = 0; n < 300; ++n, ++step) {
+                const auto o = static_cast<int>(step * 7919 % kNodes);
+                m.temp.TEMP(o % d.NX + 1, o / d.NX % d.NY + 1, o / (d.NX * d.NY) + 1) += 0.01;
+            }
+            gruv::reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ, &record);
+        } else {
+            gruv::reassemble_heat_box(m, 1, 1, 1, d.NX, d.NY, d.NZ, nullptr);
+        }
+        benchmark::DoNotOptimize(m.koef.KDIA.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kNodes);
+}
+BENCHMARK(BM_reassembly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_KOEFFT_QKOEFT(benchmark::State& state) {
     auto owner = full_grid();
@@ -107,7 +156,7 @@ void BM_KOEFFT_QKOEFT(benchmark::State& state) {
         gruv::QKOEFT(m);
         benchmark::DoNotOptimize(m.koef.KDIA.data());
     }
-    state.SetItemsProcessed(state.iterations() * gruv::IX * gruv::IY * gruv::IZ);
+    state.SetItemsProcessed(state.iterations() * kNodes);
 }
 BENCHMARK(BM_KOEFFT_QKOEFT)->Unit(benchmark::kMillisecond);
 

@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,10 +50,180 @@ public:
         text_.push_back('\n');
     }
     const std::string& text() const { return text_; }
+    //! Lines laid out elsewhere, each with its line end.
+    void put_lines(std::string_view lines) { text_.append(lines); }
 
 private:
     std::string text_;
 };
+
+//! A field of the restart file: Fw.d, or 1PE9.2 (exponent true), and the
+//! format of one such field.
+struct FieldForm {
+    int w, d;
+    bool exponent;
+    const char* single;
+};
+
+//! Unsigned integers of 128 bits, wide enough for a REAL*4 mantissa times
+//! 10^27 and a REAL*8 mantissa times 1000.
+__extension__ typedef unsigned __int128 Wide;
+
+//! The integer nearest num / 2^shift, ties to even (shift 0..126).
+uint64_t round_shift(Wide num, int shift) {
+    if (shift == 0) return static_cast<uint64_t>(num);
+    const Wide q = num >> shift;
+    const Wide rest = num - (q << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    auto n = static_cast<uint64_t>(q);
+    if (rest > half || (rest == half && (n & 1) != 0)) ++n;
+    return n;
+}
+
+//! |x| as m * 2^e exactly, m odd (or 0).
+void split(double x, uint64_t& m, int& e) {
+    const uint64_t bits = std::bit_cast<uint64_t>(x) & 0x7fffffffffffffffULL;
+    const int biased = static_cast<int>(bits >> 52);
+    m = bits & ((1ULL << 52) - 1);
+    e = biased == 0 ? -1074 : biased - 1075;
+    if (biased != 0) m |= 1ULL << 52;
+    if (m != 0) {
+        const int z = std::countr_zero(m);
+        m >>= z;
+        e += z;
+    }
+}
+
+constexpr uint64_t kPowersOfTen[20] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL,
+                                       10000000000000000ULL,
+                                       100000000000000000ULL,
+                                       1000000000000000000ULL,
+                                       10000000000000000000ULL};
+
+//! Fw.d (d <= 3) of a finite x below 1E6 in magnitude, from the exact value
+//! of x rounded to d decimals, ties to even; false when it does not fit.
+bool fixed_field(std::string& out, double x, int w, int d) {
+    uint64_t m;
+    int e;
+    split(x, m, e);
+    const Wide num = static_cast<Wide>(m) * kPowersOfTen[d];
+    uint64_t n = e >= 0 ? static_cast<uint64_t>(num << e) : (-e >= 127 ? 0 : round_shift(num, -e));
+    char buf[32];
+    char* p = buf + sizeof buf;
+    for (int i = 0; i < d; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+    *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    if (std::signbit(x)) *--p = '-';  // also on a negative value that rounds to zero
+    const auto len = static_cast<int>(buf + sizeof buf - p);
+    if (len > w) return false;
+    out.append(static_cast<std::size_t>(w - len), ' ');
+    out.append(p, static_cast<std::size_t>(len));
+    return true;
+}
+
+//! 1PE9.2 of a REAL*4 value between 1E-25 and 1 in magnitude: three
+//! significant digits of its exact value, ties to even; false when the value
+//! is of another kind.
+bool exponent_field(std::string& out, double x) {
+    const double a = std::fabs(x);
+    if (!(a > 1.0E-25 && a < 1.0)) return false;
+    uint64_t m;
+    int e;
+    split(x, m, e);
+    if (m >= (1ULL << 24)) return false;  // more digits than a REAL*4 has
+    int D = static_cast<int>(std::floor(std::log10(a)));  // decimal exponent, corrected below
+    uint64_t n = 0;
+    for (int tries = 0; tries < 3; ++tries) {
+        const int p = 2 - D;  // n = a * 10^p rounded, 100 <= n < 1000 wanted
+        if (p < 0 || p > 27) return false;
+        auto num = static_cast<Wide>(m);
+        for (int q = p; q > 0; q -= 19) num *= kPowersOfTen[q > 19 ? 19 : q];
+        n = -e >= 127 ? 0 : round_shift(num, -e);
+        if (n < 100) {
+            --D;
+        } else if (n > 1000) {
+            ++D;
+        } else {
+            break;
+        }
+    }
+    if (n < 100 || n > 1000) return false;
+    if (n == 1000) {  // rounded up to the next power of ten
+        n = 100;
+        ++D;
+    }
+    char buf[16];
+    int len = 0;
+    if (std::signbit(x)) buf[len++] = '-';
+    buf[len++] = static_cast<char>('0' + n / 100);
+    buf[len++] = '.';
+    buf[len++] = static_cast<char>('0' + n / 10 % 10);
+    buf[len++] = static_cast<char>('0' + n % 10);
+    buf[len++] = 'E';
+    buf[len++] = D < 0 ? '-' : '+';
+    buf[len++] = static_cast<char>('0' + std::abs(D) / 10);
+    buf[len++] = static_cast<char>('0' + std::abs(D) % 10);
+    out.append(static_cast<std::size_t>(9 - len), ' ');
+    out.append(buf, static_cast<std::size_t>(len));
+    return true;
+}
+
+//! Lays out x in the field as the general writer does: the correctly rounded
+//! digits of its exact value, right-justified, a minus sign also on a
+//! negative value that rounds to zero. The common values are laid out from
+//! their bits; others through the standard conversion; a value that is not
+//! finite, does not fit its field or needs a three-digit exponent by the
+//! general writer.
+void put_field(std::string& out, double x, FieldForm f) {
+    if (std::isfinite(x)) {
+        if (f.exponent ? exponent_field(out, x) : (std::fabs(x) < 1.0E6 && fixed_field(out, x, f.w, f.d))) return;
+        char buf[400];
+        const auto r = std::to_chars(buf, buf + sizeof buf, x,
+                                     f.exponent ? std::chars_format::scientific : std::chars_format::fixed, f.d);
+        const auto len = static_cast<int>(r.ptr - buf);
+        if (r.ec == std::errc() && len <= f.w && (!f.exponent || r.ptr[-3] == '+' || r.ptr[-3] == '-')) {
+            if (f.exponent) r.ptr[-4] = 'E';
+            out.append(static_cast<std::size_t>(f.w - len), ' ');
+            out.append(buf, static_cast<std::size_t>(len));
+            return;
+        }
+    }
+    RecordBuffer one;
+    write(one, fixed_format(f.single), x);
+    out.append(std::string_view(one.text()).substr(0, static_cast<std::size_t>(f.w)));
+}
+
+//! One row of a section as (50(10Fw.d/)) or (50(10(1PE9.2)/)) writes it:
+//! ten values a line, and an empty line after a row of a multiple of ten
+//! values.
+template <class T>
+void put_row(RecordBuffer& file, std::string& lines, FieldForm f, const T* v, int n) {
+    lines.clear();
+    for (int i = 0; i < n; ++i) {
+        put_field(lines, static_cast<double>(v[i]), f);
+        if (i % 10 == 9) lines.push_back('\n');
+    }
+    lines.push_back('\n');  // ends the last line, or is the empty one after ten values
+    file.put_lines(lines);
+}
 
 //! Writes text to the scratch file, forces it to the disk and renames it over
 //! path. 0, or the errno of the step that failed, with the scratch file
@@ -219,23 +393,28 @@ void WARMOU(Model& m) {
     const int32_t mode = m.inf4.IMODE;
     RecordBuffer file;
 
+    // The rows are laid out here, field by field as the row formats of the
+    // sections lay them out.
+    std::string line;  // the lines of one row
     if (mode <= 1) {
         std::array<double, IX> row{};  // degrees Celsius
         for (int k = 1; k <= d.NZ; ++k)
             for (int j = 1; j <= d.NY; ++j) {
                 const double* T = m.temp.TEMP.row(j, k);
                 for (int i = 0; i < d.NX; ++i) row[static_cast<std::size_t>(i)] = T[i] - 273.15;
-                write(file, temperature_rows(), out_array(row.data(), d.NX));
+                put_row(file, line, FieldForm{8, 3, false, "(F8.3)"}, row.data(), d.NX);
             }
     }
     if (mode >= 1) {
         for (int k = 1; k <= d.NZ; ++k)
-            for (int j = 1; j <= d.NY; ++j) write(file, head_rows(), out_array(m.wpot.WPOT.row(j, k), d.NX));
+            for (int j = 1; j <= d.NY; ++j)
+                put_row(file, line, FieldForm{8, 2, false, "(F8.2)"}, m.wpot.WPOT.row(j, k), d.NX);
     }
     if (mode == 1) {
         for (const NodeArray<float>* V : {&m.phys.GWVX, &m.phys.GWVY, &m.phys.GWVZ})
             for (int k = 1; k <= d.NZ; ++k)
-                for (int j = 1; j <= d.NY; ++j) write(file, velocity_rows(), out_array(V->row(j, k), d.NX));
+                for (int j = 1; j <= d.NY; ++j)
+                    put_row(file, line, FieldForm{9, 2, true, "(1PE9.2)"}, V->row(j, k), d.NX);
     }
 
     const int error = replace_file(kRestartFile, kRestartScratch, file.text());

@@ -8,10 +8,12 @@
 //   KDIA = KOXM + KOXP + KOYM + KOYP + KOZM + KOZP + KSPE,  RSEI = KSPE*WPOTA + QUEL.
 #include <cmath>
 
+#include "flow/face_conductance.hpp"
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
 #include "flow/properties.hpp"
 #include "heat/heat.hpp"
+#include "parallel/work_team.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -37,7 +39,7 @@ inline float saturated_face(float C, float H1, float H2, float Zu, float Zo, flo
 }
 
 //! KONDUK for node (I,J,K); the body of the whole-grid loop and of DELTAH.
-inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K) {
+inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K, ViscosityMemo* memo = nullptr) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;
     const auto& t = m.trns;
@@ -75,25 +77,15 @@ inline void interface_conductivities(Model& m, int32_t I, int32_t J, int32_t K) 
     const float CZ = HARMON(Kz, Kz2, g.GEWZ(K));
 
     float VX = 1.0f, VY = 1.0f, VZ = 1.0f;
-    if (m.inf5.IVISK == 1) VISKOS(m, I, J, K, VX, VY, VZ);
+    if (m.inf5.IVISK == 1) VISKOS(m, I, J, K, VX, VY, VZ, memo);
     p.KFMX(I, J, K) = CX / VX;
     p.KFMY(I, J, K) = CY / VY;
     p.KFMZ(I, J, K) = CZ / VZ;
 }
 
-//! KONKOF for node (I,J,K): flow area times interface conductivity over the
-//! node distance, 0 toward a neighbour outside the grid.
+//! KONKOF for node (I,J,K): the conductances of its six faces.
 inline void neighbour_coefficients(Model& m, int32_t I, int32_t J, int32_t K) {
-    const auto& d = m.ndim;
-    const auto& g = m.gitt;
-    const auto& p = m.phys;
-    auto& AKO = m.koef.AKO;
-    AKO(1) = I > 1 ? p.KFMX(I - 1, J, K) * g.ZBRY(J) * g.ZBRZ(K) / g.KABX(I - 1) : 0.0f;
-    AKO(2) = I < d.NX ? p.KFMX(I, J, K) * g.ZBRY(J) * g.ZBRZ(K) / g.KABX(I) : 0.0f;
-    AKO(3) = J > 1 ? p.KFMY(I, J - 1, K) * g.ZBRX(I) * g.ZBRZ(K) / g.KABY(J - 1) : 0.0f;
-    AKO(4) = J < d.NY ? p.KFMY(I, J, K) * g.ZBRX(I) * g.ZBRZ(K) / g.KABY(J) : 0.0f;
-    AKO(5) = K > 1 ? p.KFMZ(I, J, K - 1) * g.ZBRX(I) * g.ZBRY(J) / g.KABZ(K - 1) : 0.0f;
-    AKO(6) = K < d.NZ ? p.KFMZ(I, J, K) * g.ZBRX(I) * g.ZBRY(J) / g.KABZ(K) : 0.0f;
+    for (int32_t l = 1; l <= 6; ++l) m.koef.AKO(l) = face_conductance(m, I, J, K, l);
 }
 
 //! Copies AKO(1..6) into the coefficient arrays at (I,J,K).
@@ -119,20 +111,37 @@ void KOEFFH(Model& m) {
     const auto& d = m.ndim;
     if (m.inf4.IMODE < 2) FLUSFL(m, 1, 1, 1, d.NX, d.NY, d.NZ);
 
-    // Every interface conductivity is complete before any coefficient is formed.
-    for (int32_t K = 1; K <= d.NZ; ++K)
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K);
+    // Every interface conductivity is complete before any coefficient is
+    // formed; a node's own values depend on no other node's in either pass,
+    // so the rows go to the members of the work team.
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
+        ViscosityMemo memo;  // neighbouring faces often share their temperature
+        for (int32_t I = 1; I <= d.NX; ++I) interface_conductivities(m, I, J, K, &memo);
+    });
 
     if (m.inf2.IBILD >= 2) m.io.console().put_record("");
-    for (int32_t K = 1; K <= d.NZ; ++K) {
-        if (m.inf2.IBILD == 1) write(m.io.console(), layer_line, K);
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) {
-                neighbour_coefficients(m, I, J, K);
-                store_coefficients(m, I, J, K);
-            }
+    auto coefficients = [&](int32_t J, int32_t K) {
+        auto& c = m.koef;
+        for (int32_t I = 1; I <= d.NX; ++I) {
+            c.KOXM(I, J, K) = face_conductance(m, I, J, K, 1);
+            c.KOXP(I, J, K) = face_conductance(m, I, J, K, 2);
+            c.KOYM(I, J, K) = face_conductance(m, I, J, K, 3);
+            c.KOYP(I, J, K) = face_conductance(m, I, J, K, 4);
+            c.KOZM(I, J, K) = face_conductance(m, I, J, K, 5);
+            c.KOZP(I, J, K) = face_conductance(m, I, J, K, 6);
+        }
+    };
+    if (m.inf2.IBILD == 1) {  // the layer progress line comes before the layer's coefficients
+        for (int32_t K = 1; K <= d.NZ; ++K) {
+            write(m.io.console(), layer_line, K);
+            for (int32_t J = 1; J <= d.NY; ++J) coefficients(J, K);
+        }
+    } else {
+        for_each_row(d.NX, d.NY, d.NZ, coefficients);
     }
+    // The scratch AKO holds the conductances of the last node, as KONKOF
+    // node by node leaves it.
+    neighbour_coefficients(m, d.NX, d.NY, d.NZ);
 }
 
 void QKOEFH(Model& m) {
@@ -147,22 +156,21 @@ void QKOEFH(Model& m) {
     auto& c = m.koef;
     const float SPKONS = m.par2.SPKONS;
     const float DELT = m.par1.DELT;
-    for (int32_t K = 1; K <= d.NZ; ++K) {
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
         const float Zo = layer_top(m, K);
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) {
-                // Confined storage; the drainable porosity in a partly saturated
-                // cell; an overwhelming storage holds a constant head.
-                float S = t.SPEI(I, J, K);
-                if (H(I, J, K) < Zo) S = PHIN(I, J, K);
-                if (JFLG(I, J, K) == 2) S = SPKONS;
-                const float KSPE = g.ZBRX(I) * g.ZBRY(J) * S / DELT;
-                c.KSPE(I, J, K) = KSPE;
-                c.KDIA(I, J, K) = 0.0f + c.KOXM(I, J, K) + c.KOXP(I, J, K) + c.KOYM(I, J, K) + c.KOYP(I, J, K) +
-                                  c.KOZM(I, J, K) + c.KOZP(I, J, K) + KSPE;
-                c.RSEI(I, J, K) = KSPE * HA(I, J, K) + t.QUEL(I, J, K);
-            }
-    }
+        for (int32_t I = 1; I <= d.NX; ++I) {
+            // Confined storage; the drainable porosity in a partly saturated
+            // cell; an overwhelming storage holds a constant head.
+            float S = t.SPEI(I, J, K);
+            if (H(I, J, K) < Zo) S = PHIN(I, J, K);
+            if (JFLG(I, J, K) == 2) S = SPKONS;
+            const float KSPE = g.ZBRX(I) * g.ZBRY(J) * S / DELT;
+            c.KSPE(I, J, K) = KSPE;
+            c.KDIA(I, J, K) = 0.0f + c.KOXM(I, J, K) + c.KOXP(I, J, K) + c.KOYM(I, J, K) + c.KOYP(I, J, K) +
+                              c.KOZM(I, J, K) + c.KOZP(I, J, K) + KSPE;
+            c.RSEI(I, J, K) = KSPE * HA(I, J, K) + t.QUEL(I, J, K);
+        }
+    });
 }
 
 void DELTAH(Model& m, int32_t I, int32_t J, int32_t K) {

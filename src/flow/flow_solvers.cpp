@@ -4,14 +4,19 @@
 // WPOT in place, refresh the coefficients of a node whose head moves through
 // the top of its cell (DELTAH), and may hand over to the interactive change of
 // the factors (OMEGAT) and solve again.
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
 #include "flow/line_solver.hpp"
+#include "flow/point_sweeps.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -23,19 +28,6 @@ using Offset = std::ptrdiff_t;
 constexpr Offset kStrideJ = NodeArray<float>::stride_j;
 constexpr Offset kStrideK = NodeArray<float>::stride_k;
 
-//! A loop over 1..N in the order RICHTG gives for sweep number L and mode M.
-struct LoopOrder {
-    int32_t first;
-    int32_t step;
-    int32_t count;
-};
-
-inline LoopOrder loop_order(int32_t L, int32_t N, int32_t M) {
-    int32_t A, E, S;
-    RICHTG(L, A, E, S, N, M);
-    return {A, S, (E - A + S) / S};
-}
-
 //! Elevation of the upper cell face of every layer.
 struct LayerTops {
     float Zo[IZ + 1];
@@ -43,16 +35,6 @@ struct LayerTops {
         for (int32_t K = 1; K <= m.ndim.NZ; ++K) Zo[K] = layer_top(m, K);
     }
 };
-
-//! Calls f with std::true_type or std::false_type for the run-time flag.
-template <class F>
-inline void with_flag(bool flag, F&& f) {
-    if (flag) {
-        f(std::true_type{});
-    } else {
-        f(std::false_type{});
-    }
-}
 
 //! The heads and the node equations as the sweeps see them: plain pointers
 //! into the node arrays, bound once per sweep.
@@ -87,7 +69,21 @@ struct FlowEquation {
 
 // ----------------------------------------------------------- point iteration
 
-//! The state one point sweep works on.
+//! The state one point sweep works on, and its node update.
+//!
+//! Every node update is one link of a chain: the next node reads the new head
+//! of this one. The update keeps that chain short without changing a bit: the
+//! new head comes to the next node in a register (point_row), the neighbour
+//! sum starts with its first term instead of 0 + first term, and with Unit
+//! (ALFA = 1 and every head of the previous time step finite) the neighbours
+//! enter with their heads alone. Starting from the first term changes only
+//! the sign of a sum of zeros (0 + x differs from x only for x = -0); adding
+//! RSEI + 0 instead of RSEI removes that difference again (a sum of -0 plus
+//! RSEI = -0 would stay -0), and RSEI + 0 is RSEI for every other value.
+//! 1*H is H, and 0*WPOTA is a zero, whose sign the sum cannot see either.
+//! With Speculative the update leaves DELTAH out and notes in more that the
+//! node would have called it (see ascending_sweep_on_team).
+template <bool Unit, bool HasY, bool HasZ, bool Speculative = false>
 struct PointSweep : FlowEquation {
     const float* HA;
     const int32_t* JFLG;
@@ -95,223 +91,217 @@ struct PointSweep : FlowEquation {
     float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
     float OM;     // relaxation factor
     float F;      // largest head change of the sweep
+    const LayerTops& tops;
+    float* Hn;          // where the new heads go and are read from: H, or another array when Speculative
+    bool more = false;  // a speculative update would have called DELTAH
 
-    PointSweep(Model& model, float om)
+    PointSweep(Model& model, float om, const LayerTops& layer_tops, float* next = nullptr)
         : FlowEquation(model),
           HA(model.wpot.WPOTA.data()),
           JFLG(model.ifld.JFLG.data()),
           ALFA(model.par2.ALFA),
           ALFA1(1.0f - model.par2.ALFA),
           OM(om),
-          F(0.0f) {}
+          F(0.0f),
+          tops(layer_tops),
+          Hn(next != nullptr ? next : H) {}
 
-    //! WICHHY at offset q.
-    float weighted(Offset q) const { return ALFA * H[q] + ALFA1 * HA[q]; }
+    //! WICHHY of the neighbour at offset q whose current head is h.
+    float weighted(float h, Offset q) const {
+        if constexpr (Unit) {
+            return h;
+        } else {
+            return ALFA * h + ALFA1 * HA[q];
+        }
+    }
 
-    //! One node update. Interior nodes have every neighbour of the directions
-    //! present in the grid and take no bounds test.
-    template <bool Interior, bool HasY, bool HasZ>
-    void node(int32_t I, int32_t J, int32_t K, float Zo) {
-        const Offset o = NodeArray<float>::offset(I, J, K);
-        if (JFLG[o] == 2) return;  // constant head
-        float sum = 0.0f;
-        if (Interior || I > 1) sum = sum + weighted(o - 1) * KOXM[o];
-        if (Interior || I < NX) sum = sum + weighted(o + 1) * KOXP[o];
+    //! One node update (see point_row); returns the head the node leaves.
+    template <bool XM, bool XP>
+    [[gnu::always_inline]] float update(Offset o, int32_t I, int32_t J, int32_t K, RowNeighbours r, float hxm,
+                                        float hxp) {
+        if (JFLG[o] == 2) {  // constant head
+            if constexpr (Speculative) Hn[o] = H[o];
+            return H[o];
+        }
+        float sum = -0.0f;  // -0 + x is x: the compiler drops it
+        if constexpr (XM) sum = sum + weighted(hxm, o - 1) * KOXM[o];
+        if constexpr (XP) sum = sum + weighted(hxp, o + 1) * KOXP[o];
         if constexpr (HasY) {
-            if (Interior || J > 1) sum = sum + weighted(o - kStrideJ) * KOYM[o];
-            if (Interior || J < NY) sum = sum + weighted(o + kStrideJ) * KOYP[o];
+            if (r.ym) sum = sum + weighted(Hn[o - kStrideJ], o - kStrideJ) * KOYM[o];
+            if (r.yp) sum = sum + weighted(H[o + kStrideJ], o + kStrideJ) * KOYP[o];
         }
         if constexpr (HasZ) {
-            if (Interior || K > 1) sum = sum + weighted(o - kStrideK) * KOZM[o];
-            if (Interior || K < NZ) sum = sum + weighted(o + kStrideK) * KOZP[o];
+            if (r.zm) sum = sum + weighted(Hn[o - kStrideK], o - kStrideK) * KOZM[o];
+            if (r.zp) sum = sum + weighted(H[o + kStrideK], o + kStrideK) * KOZP[o];
         }
         const float Hold = H[o];
         // A node without any conductance and without storage has no equation
         // of its own: it keeps its head, as the line solver keeps a node with
         // a zero pivot.
-        const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + RSEI[o]) / KDIA[o] - Hold) * OM + Hold;
-        H[o] = Hnew;
-        if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
-        if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
+        const float Hnew = KDIA[o] == 0.0f ? Hold : ((sum + (RSEI[o] + 0.0f)) / KDIA[o] - Hold) * OM + Hold;
+        Hn[o] = Hnew;
+        const float Zo = tops.Zo[K];
+        if constexpr (Speculative) {
+            if ((Hold < Zo && Zo < Hnew) || Hnew < Zo) more = true;
+        } else {
+            if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
+            if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
+        }
         raise_error(F, std::fabs(Hold - Hnew));
-    }
-
-    template <bool HasY, bool HasZ>
-    void row(int32_t J, int32_t K, LoopOrder columns, float Zo) {
-        const bool row_interior = (!HasY || (J > 1 && J < NY)) && (!HasZ || (K > 1 && K < NZ));
-        int32_t I = columns.first;
-        if (!row_interior || NX < 3) {
-            for (int32_t n = 0; n < columns.count; ++n, I += columns.step) node<false, HasY, HasZ>(I, J, K, Zo);
-            return;
-        }
-        // The row runs from one end of the grid to the other: its first and
-        // last nodes lie on the X boundary, all others inside.
-        node<false, HasY, HasZ>(I, J, K, Zo);
-        I += columns.step;
-        for (int32_t n = 2; n < columns.count; ++n, I += columns.step) node<true, HasY, HasZ>(I, J, K, Zo);
-        node<false, HasY, HasZ>(I, J, K, Zo);
-    }
-
-    template <bool HasY, bool HasZ>
-    void sweep(int32_t L, int32_t M, const LayerTops& tops) {
-        const LoopOrder layers = loop_order(L, NZ, M);
-        int32_t K = layers.first;
-        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-            const LoopOrder rows = loop_order(NZ == 1 ? L : K, NY, M);
-            const float Zo = tops.Zo[K];
-            int32_t J = rows.first;
-            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step)
-                row<HasY, HasZ>(J, K, loop_order(J, NX, M), Zo);
-        }
+        return Hnew;
     }
 };
 
+//! True when the neighbours of a point sweep enter with their heads alone
+//! (PointSweep, Unit): ALFA = 1 and every head of the previous time step
+//! finite, which no sweep of a solve changes.
+bool unit_weighting(const Model& m) {
+    if (m.par2.ALFA != 1.0f) return false;
+    const auto& d = m.ndim;
+    for (int32_t K = 1; K <= d.NZ; ++K)
+        for (int32_t J = 1; J <= d.NY; ++J) {
+            const float* HA = m.wpot.WPOTA.row(J, K);
+            for (int32_t I = 0; I < d.NX; ++I)
+                if (!std::isfinite(HA[I])) return false;
+        }
+    return true;
+}
+
 //! One sweep of the point iteration; returns its largest head change.
-float point_sweep(Model& m, int32_t L, float OM) {
-    PointSweep s(m, OM);
+//! Sweep orders other than alternating (1) run ascending, on the work team
+//! while no node of the solve needed DELTAH.
+float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<float>& ascending) {
     const LayerTops tops(m);
-    // Sweep orders other than alternating (1) run ascending.
+    const auto& d = m.ndim;
     const int32_t M = m.inf1.IRICHT == 1 ? 1 : 0;
-    with_flag(s.NY > 1, [&](auto has_y) {
-        with_flag(s.NZ > 1, [&](auto has_z) { s.template sweep<has_y, has_z>(L, M, tops); });
+    float F = 0.0f;
+    with_flag(unit, [&](auto u) {
+        with_flag(d.NY > 1, [&](auto has_y) {
+            with_flag(d.NZ > 1, [&](auto has_z) {
+                if (M == 0 && ascending_sweep_on_team(
+                                  ascending, m.wpot.WPOT, d.NX, d.NY, d.NZ,
+                                  [&](const float*, float* next) {
+                                      return PointSweep<u, has_y, has_z, true>(m, OM, tops, next);
+                                  },
+                                  [&](const auto& s) { raise_error(F, s.F); }))
+                    return;
+                PointSweep<u, has_y, has_z> s(m, OM, tops);
+                point_sweep_rows(s, s.H, d.NX, d.NY, d.NZ, L, M);
+                F = s.F;
+            });
+        });
     });
-    return s.F;
+    return F;
 }
 
 // ------------------------------------------------------------ line iteration
 
-//! One grid line of the line iteration: its nodes lie at o0 + n*step for
-//! n = 0..N-1; the coefficients toward the previous and next node of the line
-//! are lm and lp; the neighbours off the line lie in the two other directions
-//! a (lower face order) and b, at strides sa and sb.
-struct GridLine {
-    Offset o0;
-    Offset step;
-    int32_t N;
-    const float* lm;
-    const float* lp;
-    const float* am;
-    const float* ap;
-    Offset sa;
-    const float* bm;
-    const float* bp;
-    Offset sb;
-};
+//! The pivots and elimination factors of every grid line, kept through a
+//! solve: they depend only on the line's coefficients, which stay unless a
+//! node of the line passes through DELTAH.
+struct LineFactors {
+    static constexpr int32_t kLength[3] = {IX, IY, IZ};            //!< longest line of each axis
+    static constexpr int32_t kLines[3] = {IY * IZ, IX * IZ, IX * IY};  //!< lines of each axis
+    std::unique_ptr<double[]> den[3], P[3];  //!< per axis, line by line at line*kLength
+    std::vector<uint8_t> known[3];           //!< 1 = den and P of the line hold for its coefficients
 
-//! Fills the tridiagonal store for one line. The right-hand side is summed in
-//! double from zero: the off-line neighbour terms (each product in single) in
-//! face order, then RSEI. The flags say which off-line neighbours exist; they
-//! are the same for every node of the line.
-template <bool Am, bool Ap, bool Bm, bool Bp>
-void fill_line(IADI& t, const GridLine& g, const float* H, const float* KDIA, const float* RSEI) {
-    Offset o = g.o0;
-    for (int32_t n = 1; n <= g.N; ++n, o += g.step) {
-        t.TDA(n) = -static_cast<double>(g.lm[o]);
-        t.TDB(n) = static_cast<double>(KDIA[o]);
-        t.TDC(n) = -static_cast<double>(g.lp[o]);
-        t.TDX(n) = static_cast<double>(H[o]);
-        double r = 0.0;
-        if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
-        if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
-        if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
-        if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
-        t.TDR(n) = r + static_cast<double>(RSEI[o]);
+    LineFactors() {
+        for (int a = 0; a < 3; ++a) {
+            const auto size = static_cast<std::size_t>(kLines[a]) * static_cast<std::size_t>(kLength[a]);
+            den[a] = std::make_unique_for_overwrite<double[]>(size);
+            P[a] = std::make_unique_for_overwrite<double[]>(size);
+            known[a].assign(static_cast<std::size_t>(kLines[a]), 0);
+        }
     }
-}
+    //! The coefficients of node (I,J,K) have changed: so have its three lines.
+    void forget(int32_t I, int32_t J, int32_t K) {
+        known[0][static_cast<std::size_t>((J - 1) + IY * (K - 1))] = 0;
+        known[1][static_cast<std::size_t>((I - 1) + IX * (K - 1))] = 0;
+        known[2][static_cast<std::size_t>((I - 1) + IX * (J - 1))] = 0;
+    }
+};
 
 //! The state one line sweep works on.
 struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
     double F;  // largest head change of the sweep
     const LayerTops& tops;
+    LineFactors& factors;
 
-    LineSweep(Model& model, float r, const LayerTops& layer_tops)
-        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
+    LineSweep(Model& model, float r, const LayerTops& layer_tops, LineFactors& line_factors)
+        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops), factors(line_factors) {}
 
-    //! Builds and solves the line, then relaxes its heads. The node of line
-    //! position n is (I0 + n*DI, J0 + n*DJ, K0 + n*DK), n = 0..N-1.
-    void solve(const GridLine& g, bool am, bool ap, bool bm, bool bp, int32_t I0, int32_t J0, int32_t K0, int32_t DI,
-               int32_t DJ, int32_t DK) {
-        IADI& t = m.iadi;
-        with_flag(am, [&](auto fam) {
-            with_flag(ap, [&](auto fap) {
-                with_flag(bm, [&](auto fbm) {
-                    with_flag(bp, [&](auto fbp) { fill_line<fam, fap, fbm, fbp>(t, g, H, KDIA, RSEI); });
-                });
-            });
-        });
-        THOMAS(t, g.N);
-        Offset o = g.o0;
-        int32_t I = I0, J = J0, K = K0;
-        for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += DI, J += DJ, K += DK) {
+    //! Builds and solves the line, then relaxes its heads. Each equation is
+    //! formed as the elimination reaches it: the right-hand side summed in
+    //! double from zero, the off-line neighbour terms (each product in single)
+    //! in face order, then RSEI. The line's pivots and factors are those of
+    //! its last solve while its coefficients stay.
+    template <bool Am, bool Ap, bool Bm, bool Bp>
+    void solve(const GridLine& g) {
+        auto row = [&](int32_t n) {
+            const Offset o = g.o0 + (n - 1) * g.step;
+            double r = 0.0;
+            if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
+            if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
+            if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
+            if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
+            return TridiagonalRow{-static_cast<double>(g.lm[o]), static_cast<double>(KDIA[o]),
+                                  -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
+                                  static_cast<double>(H[o])};
+        };
+        // The relaxed heads are formed as the back substitution delivers the
+        // solution; they depend on nothing DELTAH changes.
+        std::array<float, MAXLIN + 1> Hnew;
+        double e = 0.0;         // largest head change of the line
+        bool crossing = false;  // a node of the line passes through DELTAH
+        auto store = [&](int32_t n, double x) {
+            const Offset o = g.o0 + (n - 1) * g.step;
             const float Hold = H[o];
-            const double relaxed = static_cast<double>(Hold) + R * (t.TDX(n) - static_cast<double>(Hold));
-            const float Hnew = static_cast<float>(relaxed);
-            H[o] = Hnew;
-            raise_error(F, static_cast<double>(std::fabs(Hnew - Hold)));
+            const double relaxed = static_cast<double>(Hold) + R * (x - static_cast<double>(Hold));
+            const float h = static_cast<float>(relaxed);
+            Hnew[static_cast<std::size_t>(n)] = h;
+            raise_error(e, static_cast<double>(std::fabs(h - Hold)));
+            const float Zo = tops.Zo[g.K0 + (n - 1) * g.DK];
+            crossing = crossing || (Hold < Zo && Zo < h) || h < Zo;
+        };
+        const auto at = static_cast<std::size_t>(g.line) * static_cast<std::size_t>(LineFactors::kLength[g.axis]);
+        double* den = factors.den[g.axis].get() + at;
+        double* P = factors.P[g.axis].get() + at;
+        uint8_t& known = factors.known[g.axis][static_cast<std::size_t>(g.line)];
+        if (known) {
+            eliminate<true>(g.N, den, P, row, store);
+        } else {
+            eliminate<false>(g.N, den, P, row, store);
+            known = 1;
+        }
+        raise_error(F, e);
+        Offset o = g.o0;
+        if (!crossing) {
+            for (int32_t n = 1; n <= g.N; ++n, o += g.step) H[o] = Hnew[static_cast<std::size_t>(n)];
+            return;
+        }
+        // DELTAH reads the heads of the line's next nodes still old: the
+        // heads go in one by one, in the order of the line.
+        int32_t I = g.I0, J = g.J0, K = g.K0;
+        for (int32_t n = 1; n <= g.N; ++n, o += g.step, I += g.DI, J += g.DJ, K += g.DK) {
+            const float Hold = H[o];
+            const float h = Hnew[static_cast<std::size_t>(n)];
+            H[o] = h;
             const float Zo = tops.Zo[K];
-            if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);
-            if (Hnew < Zo) DELTAH(m, I, J, K);
-        }
-    }
-
-    //! Lines along X: layers alternate with the sweep, rows with the layer
-    //! (or with the sweep in a one-layer model).
-    void lines_x(int32_t L) {
-        const LoopOrder layers = loop_order(L, NZ, 1);
-        int32_t K = layers.first;
-        for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-            const LoopOrder rows = loop_order(NZ != 1 ? K : L, NY, 1);
-            int32_t J = rows.first;
-            for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
-                const GridLine g{NodeArray<float>::offset(1, J, K), 1, NX, KOXM, KOXP, KOYM, KOYP, kStrideJ, KOZM,
-                                 KOZP, kStrideK};
-                solve(g, J != 1, J != NY, K != 1, K != NZ, 1, J, K, 1, 0, 0);
-            }
-        }
-    }
-
-    //! Lines along Y: columns alternate with the sweep, layers with the column.
-    void lines_y(int32_t L) {
-        const LoopOrder columns = loop_order(L, NX, 1);
-        int32_t I = columns.first;
-        for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
-            const LoopOrder layers = loop_order(I, NZ, 1);
-            int32_t K = layers.first;
-            for (int32_t nk = 0; nk < layers.count; ++nk, K += layers.step) {
-                const GridLine g{NodeArray<float>::offset(I, 1, K), kStrideJ, NY, KOYM, KOYP, KOXM, KOXP, 1, KOZM,
-                                 KOZP, kStrideK};
-                solve(g, I != 1, I != NX, K != 1, K != NZ, I, 1, K, 0, 1, 0);
-            }
-        }
-    }
-
-    //! Lines along Z: rows alternate with the sweep, columns with the row.
-    void lines_z(int32_t L) {
-        const LoopOrder rows = loop_order(L, NY, 1);
-        int32_t J = rows.first;
-        for (int32_t nj = 0; nj < rows.count; ++nj, J += rows.step) {
-            const LoopOrder columns = loop_order(J, NX, 1);
-            int32_t I = columns.first;
-            for (int32_t ni = 0; ni < columns.count; ++ni, I += columns.step) {
-                const GridLine g{NodeArray<float>::offset(I, J, 1), kStrideK, NZ, KOZM, KOZP, KOXM, KOXP, 1, KOYM,
-                                 KOYP, kStrideJ};
-                solve(g, I != 1, I != NX, J != 1, J != NY, I, J, 1, 0, 0, 1);
-            }
+            if (Hold < Zo && Zo < h) DELTAH(m, I, J, K);
+            if (h < Zo) DELTAH(m, I, J, K);
+            if ((Hold < Zo && Zo < h) || h < Zo) factors.forget(I, J, K);
         }
     }
 };
 
 //! One sweep of the line iteration; returns its largest head change.
-double line_sweep(Model& m, int32_t L, float R) {
+double line_sweep(Model& m, int32_t L, float R, LineFactors& factors) {
     const LayerTops tops(m);
-    LineSweep s(m, R, tops);
-    if (s.NX != 1) s.lines_x(L);
-    if (s.NY != 1) s.lines_y(L);
-    if (s.NZ != 1) s.lines_z(L);
-    // A grid of a single node has no line in any direction; it is solved as
-    // a line of one node, or its head would never change.
-    if (s.NX == 1 && s.NY == 1 && s.NZ == 1) s.lines_x(L);
+    LineSweep s(m, R, tops, factors);
+    for_each_line(m.koef, s.NX, s.NY, s.NZ, L, [&](const GridLine& g) {
+        with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) { s.template solve<am, ap, bm, bp>(g); });
+    });
     return s.F;
 }
 
@@ -326,7 +316,10 @@ void ITERAH(Model& m) {
     for (;;) {
         float OM = m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
-        const float F = run_sweeps<float>(m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM); }, [] {});
+        const bool unit = unit_weighting(m);
+        AscendingSweeps<float> ascending;
+        const float F = run_sweeps<float>(
+            m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM, unit, ascending); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         OMEGAT(m, static_cast<double>(F), OM, m.par2.ALFA);
         if (m.inf2.IAENDR == 1) return;
@@ -340,7 +333,9 @@ void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
-        const double F = run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R); }, [] {});
+        LineFactors factors;
+        const double F =
+            run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R, factors); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         float AL = m.par2.ALFA;
         OMEGAT(m, F, R, AL);

@@ -3,8 +3,10 @@
 // sweeps of one solve.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 
 #include "records/records.hpp"
 #include "state/model.hpp"
@@ -23,26 +25,150 @@ inline void RICHTG(int32_t L, int32_t& A, int32_t& E, int32_t& S, int32_t N, int
     S = M * (L % 2 - p) + d;
 }
 
+//! One equation a*x(i-1) + b*x(i) + c*x(i+1) = r of a tridiagonal system, and
+//! x0, the current value x(i) keeps when its pivot is zero.
+struct TridiagonalRow {
+    double a, b, c, r, x0;
+};
+
+//! The tridiagonal solve of THOMAS on equations handed over one at a time:
+//! row(i) gives equation i = 1..N as the elimination reaches it, so that a
+//! solver can form each equation just before it is eliminated, and
+//! store(i, x) receives the solution, i = N..1. The pivots den(i) and the
+//! factors P(i) go to den[i-1] and P[i-1]; with Known they are taken from
+//! there instead, from an earlier solve of a line with the same a, b and c
+//! (they depend on nothing else), and row(i) need not give b and c. The
+//! operations and their order are those of THOMAS.
+template <bool Known, class Row, class Store>
+[[gnu::always_inline]] inline void eliminate(int32_t N, double* den, double* P, Row&& row, Store&& store) {
+    std::array<double, MAXLIN> Q;
+    double p = 0.0, q = 0.0;  // P(0) = Q(0) = 0
+    for (int32_t i = 0; i < N; ++i) {
+        const TridiagonalRow e = row(i + 1);
+        double d;
+        if constexpr (Known) {
+            d = den[i];
+        } else {
+            d = e.b - e.a * p;
+            p = d == 0.0 ? 0.0 : e.c / d;
+            den[i] = d;
+            P[i] = p;
+        }
+        // A zero pivot leaves the node at its current value.
+        q = d == 0.0 ? e.x0 : (e.r - e.a * q) / d;
+        Q[static_cast<std::size_t>(i)] = q;
+    }
+    double x = q;
+    store(N, x);
+    for (int32_t i = N - 2; i >= 0; --i) {
+        x = Q[static_cast<std::size_t>(i)] - P[i] * x;
+        store(i + 1, x);
+    }
+}
+
+//! eliminate with the factors kept locally.
+template <class Row, class Store>
+[[gnu::always_inline]] inline void solve_tridiagonal(int32_t N, Row&& row, Store&& store) {
+    std::array<double, MAXLIN> den, P;
+    eliminate<false>(N, den.data(), P.data(), row, store);
+}
+
 //! THOMAS: solves TDA(i)*x(i-1) + TDB(i)*x(i) + TDC(i)*x(i+1) = TDR(i),
 //! i = 1..N, into TDX. A zero pivot leaves that node at its current value.
 inline void THOMAS(IADI& t, int32_t N) {
-    std::array<double, MAXLIN + 1> P;  // elimination factors, P(0) = Q(0) = 0
-    std::array<double, MAXLIN + 1> Q;
-    P[0] = 0.0;
-    Q[0] = 0.0;
-    for (int32_t i = 1; i <= N; ++i) {
-        const double den = t.TDB(i) - t.TDA(i) * P[static_cast<std::size_t>(i - 1)];
-        if (den == 0.0) {
-            P[static_cast<std::size_t>(i)] = 0.0;
-            Q[static_cast<std::size_t>(i)] = t.TDX(i);
-        } else {
-            P[static_cast<std::size_t>(i)] = t.TDC(i) / den;
-            Q[static_cast<std::size_t>(i)] = (t.TDR(i) - t.TDA(i) * Q[static_cast<std::size_t>(i - 1)]) / den;
-        }
+    solve_tridiagonal(
+        N, [&](int32_t i) { return TridiagonalRow{t.TDA(i), t.TDB(i), t.TDC(i), t.TDR(i), t.TDX(i)}; },
+        [&](int32_t i, double x) { t.TDX(i) = x; });
+}
+
+//! One grid line of a line sweep: node n = 1..N lies at offset
+//! o0 + (n-1)*step and at (I0,J0,K0) + (n-1)*(DI,DJ,DK). lm and lp are the
+//! coefficients toward the previous and the next node of the line; the
+//! neighbours off the line lie in a direction a (the lower-face direction)
+//! at stride sa with coefficients am, ap, and in a direction b at stride sb
+//! with bm, bp. has[q] says whether the neighbour -a, +a, -b, +b exists; it
+//! is the same for every node of the line.
+struct GridLine {
+    std::ptrdiff_t o0, step;
+    int32_t N;
+    const float* lm;
+    const float* lp;
+    const float* am;
+    const float* ap;
+    std::ptrdiff_t sa;
+    const float* bm;
+    const float* bp;
+    std::ptrdiff_t sb;
+    int32_t I0, J0, K0, DI, DJ, DK;
+    std::array<bool, 4> has;
+    int32_t axis;  //!< 0 X, 1 Y, 2 Z
+    int32_t line;  //!< number of the line among those of its axis: J-1 + IY*(K-1), I-1 + IX*(K-1), I-1 + IX*(J-1)
+};
+
+//! The lines of line sweep number L, each handed to solve(line): X lines
+//! (layers in sweep order, rows in the layer's order, or the sweep's in a
+//! one-layer grid), then Y lines (columns in sweep order, layers in the
+//! column's), then Z lines (rows in sweep order, columns in the row's), a
+//! direction only when the grid has more than one node along it. A grid of a
+//! single node has no line in any direction; it is solved as a line of one
+//! node, or its value would never change.
+template <class Solve>
+void for_each_line(const KOEF& c, int32_t NX, int32_t NY, int32_t NZ, int32_t L, Solve&& solve) {
+    constexpr std::ptrdiff_t sy = NodeArray<float>::stride_j, sz = NodeArray<float>::stride_k;
+    auto order = [](int32_t key, int32_t N, auto&& body) {
+        int32_t A, E, S;
+        RICHTG(key, A, E, S, N, 1);
+        for (int32_t n = (E - A + S) / S, x = A; n > 0; --n, x += S) body(x);
+    };
+    const bool single_node = NX == 1 && NY == 1 && NZ == 1;
+    if (NX != 1 || single_node) {
+        order(L, NZ, [&](int32_t K) {
+            order(NZ != 1 ? K : L, NY, [&](int32_t J) {
+                solve(GridLine{NodeArray<float>::offset(1, J, K), 1, NX, c.KOXM.data(), c.KOXP.data(), c.KOYM.data(),
+                               c.KOYP.data(), sy, c.KOZM.data(), c.KOZP.data(), sz, 1, J, K, 1, 0, 0,
+                               {J != 1, J != NY, K != 1, K != NZ}, 0, (J - 1) + IY * (K - 1)});
+            });
+        });
     }
-    t.TDX(N) = Q[static_cast<std::size_t>(N)];
-    for (int32_t i = N - 1; i >= 1; --i)
-        t.TDX(i) = Q[static_cast<std::size_t>(i)] - P[static_cast<std::size_t>(i)] * t.TDX(i + 1);
+    if (NY != 1) {
+        order(L, NX, [&](int32_t I) {
+            order(I, NZ, [&](int32_t K) {
+                solve(GridLine{NodeArray<float>::offset(I, 1, K), sy, NY, c.KOYM.data(), c.KOYP.data(), c.KOXM.data(),
+                               c.KOXP.data(), 1, c.KOZM.data(), c.KOZP.data(), sz, I, 1, K, 0, 1, 0,
+                               {I != 1, I != NX, K != 1, K != NZ}, 1, (I - 1) + IX * (K - 1)});
+            });
+        });
+    }
+    if (NZ != 1) {
+        order(L, NY, [&](int32_t J) {
+            order(J, NX, [&](int32_t I) {
+                solve(GridLine{NodeArray<float>::offset(I, J, 1), sz, NZ, c.KOZM.data(), c.KOZP.data(), c.KOXM.data(),
+                               c.KOXP.data(), 1, c.KOYM.data(), c.KOYP.data(), sy, I, J, 1, 0, 0, 1,
+                               {I != 1, I != NX, J != 1, J != NY}, 2, (I - 1) + IX * (J - 1)});
+            });
+        });
+    }
+}
+
+//! Calls f with std::true_type or std::false_type for the run-time flag.
+template <class F>
+inline void with_flag(bool flag, F&& f) {
+    if (flag) {
+        f(std::true_type{});
+    } else {
+        f(std::false_type{});
+    }
+}
+
+//! Calls f with the four off-line neighbour flags of a line as compile-time
+//! constants.
+template <class F>
+inline void with_line_flags(const GridLine& g, F&& f) {
+    with_flag(g.has[0], [&](auto am) {
+        with_flag(g.has[1], [&](auto ap) {
+            with_flag(g.has[2], [&](auto bm) { with_flag(g.has[3], [&](auto bp) { f(am, ap, bm, bp); }); });
+        });
+    });
 }
 
 //! Largest change of a sweep that keeps a NaN: once a change is not a number

@@ -3,6 +3,7 @@
 // per-node functions that trace at IBILD >= 2 take the trace decision as a
 // template argument, so that loops choose it once outside.
 #pragma once
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -68,10 +69,20 @@ float WCPH2O(Model& m, float DT, int32_t K) {
     return Xm * m.par3.CPW + (1.0f - Xm) * m.par3.CPE + m.par3.SCHMW * (X1 - X2) / D;
 }
 
+//! The last water viscosity computed, kept to be taken again for the same
+//! temperature (the formula depends on nothing else).
+struct ViscosityMemo {
+    float Tf = 0.0f;   //!< face temperature [K]
+    float nu = 0.0f;   //!< kinematic viscosity at Tf [mm2/s]
+    bool set = false;  //!< Tf and nu hold a pair
+};
+
 //! VISKOS: kinematic viscosity [mm2/s] at the faces of node (I,J,K) toward
 //! I+1, J+1, K+1, at the upstream temperature (or the interface mean when the
-//! face carries no flow); 1.0 on the last node of a direction.
-inline void VISKOS(const Model& m, int32_t I, int32_t J, int32_t K, float& VX, float& VY, float& VZ) {
+//! face carries no flow); 1.0 on the last node of a direction. The memo, if
+//! given, saves the formula for a temperature met just before.
+inline void VISKOS(const Model& m, int32_t I, int32_t J, int32_t K, float& VX, float& VY, float& VZ,
+                   ViscosityMemo* memo = nullptr) {
     VX = VY = VZ = 1.0f;
     const auto& T = m.temp.TEMP;
     const auto& p = m.phys;
@@ -86,7 +97,11 @@ inline void VISKOS(const Model& m, int32_t I, int32_t J, int32_t K, float& VX, f
         } else {
             Tf = HARMON(T1, T2, W);
         }
-        return water_viscosity(Tf - 273.15f);
+        if (memo == nullptr) return water_viscosity(Tf - 273.15f);
+        if (!memo->set || std::bit_cast<uint32_t>(memo->Tf) != std::bit_cast<uint32_t>(Tf)) {
+            *memo = ViscosityMemo{Tf, water_viscosity(Tf - 273.15f), true};
+        }
+        return memo->nu;
     };
     if (I != m.ndim.NX) VX = face(static_cast<float>(T(I + 1, J, K)), p.GWVX(I, J, K), g.GEWX(I));
     if (J != m.ndim.NY) VY = face(static_cast<float>(T(I, J + 1, K)), p.GWVY(I, J, K), g.GEWY(J));

@@ -3,6 +3,7 @@
 // porosities.
 #include "flow/flow.hpp"
 #include "flow/properties.hpp"
+#include "parallel/work_team.hpp"
 #include "state/trace.hpp"
 
 namespace gruv {
@@ -25,25 +26,27 @@ void FLIESS(Model& m) {
     const auto& H = m.wpot.WPOT;
     auto& p = m.phys;
     const auto& PHIN = p.PHIN;
-    for (int32_t K = 1; K <= d.NZ; ++K)
-        for (int32_t J = 1; J <= d.NY; ++J)
-            for (int32_t I = 1; I <= d.NX; ++I) {
-                p.GWVX(I, J, K) = 0.0f;
-                p.GWVY(I, J, K) = 0.0f;
-                p.GWVZ(I, J, K) = 0.0f;
-                if (I != d.NX) {
-                    const float n = HARMON(PHIN(I, J, K), PHIN(I + 1, J, K), g.GEWX(I));
-                    p.GWVX(I, J, K) = pore_velocity(H(I, J, K), H(I + 1, J, K), p.KFMX(I, J, K), g.KABX(I), n);
-                }
-                if (J != d.NY) {
-                    const float n = HARMON(PHIN(I, J, K), PHIN(I, J + 1, K), g.GEWY(J));
-                    p.GWVY(I, J, K) = pore_velocity(H(I, J, K), H(I, J + 1, K), p.KFMY(I, J, K), g.KABY(J), n);
-                }
-                if (K != d.NZ) {
-                    const float n = HARMON(PHIN(I, J, K), PHIN(I, J, K + 1), g.GEWZ(K));
-                    p.GWVZ(I, J, K) = pore_velocity(H(I, J, K), H(I, J, K + 1), p.KFMZ(I, J, K), g.KABZ(K), n);
-                }
+    // Each node's velocities depend on no other node's: the rows go to the
+    // members of the work team.
+    for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
+        for (int32_t I = 1; I <= d.NX; ++I) {
+            p.GWVX(I, J, K) = 0.0f;
+            p.GWVY(I, J, K) = 0.0f;
+            p.GWVZ(I, J, K) = 0.0f;
+            if (I != d.NX) {
+                const float n = HARMON(PHIN(I, J, K), PHIN(I + 1, J, K), g.GEWX(I));
+                p.GWVX(I, J, K) = pore_velocity(H(I, J, K), H(I + 1, J, K), p.KFMX(I, J, K), g.KABX(I), n);
             }
+            if (J != d.NY) {
+                const float n = HARMON(PHIN(I, J, K), PHIN(I, J + 1, K), g.GEWY(J));
+                p.GWVY(I, J, K) = pore_velocity(H(I, J, K), H(I, J + 1, K), p.KFMY(I, J, K), g.KABY(J), n);
+            }
+            if (K != d.NZ) {
+                const float n = HARMON(PHIN(I, J, K), PHIN(I, J, K + 1), g.GEWZ(K));
+                p.GWVZ(I, J, K) = pore_velocity(H(I, J, K), H(I, J, K + 1), p.KFMZ(I, J, K), g.KABZ(K), n);
+            }
+        }
+    });
 }
 
 }  // namespace gruv

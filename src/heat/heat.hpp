@@ -2,6 +2,7 @@
 // and line solvers, the water/ice phase change, and the energy balance.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "state/model.hpp"
 
@@ -27,10 +28,30 @@ void FLUSFL(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2
 void PECLET(Model& m, int32_t N);
 //! QKOEFT: right-hand side of every node.
 void QKOEFT(Model& m);
+//! What a heat solve keeps of the assemblies it makes, so that the
+//! re-assembly after a sweep recomputes only the nodes whose temperature
+//! changed as the assembly sees it (Tc and dT rounded to REAL*4, and whether
+//! the node is at or above freezing), the faces around them and the
+//! neighbours across those faces. A box assembly of PHATST in between marks
+//! its nodes for the next re-assembly. Lives for one solve.
+struct HeatAssembly {
+    bool valid = false;            //!< set by the first whole-grid assembly of the solve
+    std::vector<float> Tc;         //!< CELS(TEMP) rounded to REAL*4, as last assembled [degC]
+    std::vector<float> dT;         //!< TEMP - TGEF rounded to REAL*4, as last assembled [K]
+    std::vector<uint8_t> liquid;   //!< 1 = TEMP >= TGEF, as last assembled
+    std::vector<float> lambda;     //!< effective thermal conductivity of the node at that temperature [W/m*K]
+    std::vector<float> cmean;      //!< its mean specific heat (convective form) [J/kg*K]
+    std::vector<uint8_t> marked;   //!< 1 = to be recomputed at the next re-assembly
+    std::vector<int32_t> nodes;    //!< offsets of the marked nodes
+    std::vector<uint8_t> touched;  //!< 1 = diagonal to be summed again (scratch of a re-assembly)
+    std::vector<int32_t> diagonal; //!< offsets of the touched nodes
+};
 //! KOEFFT inside a heat solve (sweeps at ISTOFF >= 3, the box of PHATST):
 //! the right-hand side of every node whose storage term KSPE changes is
-//! rebuilt with it; all other nodes keep their RSEI.
-void reassemble_heat_box(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2);
+//! rebuilt with it; all other nodes keep their RSEI. With the solve's
+//! assembly record a whole-grid re-assembly recomputes only what changed.
+void reassemble_heat_box(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int32_t J2, int32_t K2,
+                         HeatAssembly* record = nullptr);
 
 // Heat solvers ---------------------------------------------------------------
 //! ITERAT: point iteration of the temperatures.
@@ -44,9 +65,10 @@ double WICHTP(const Model& m, int32_t I, int32_t J, int32_t K);
 //! PHATST: limits a node update in the freezing range (T0 the old value; the
 //! new one is TEMP(I,J,K)) and re-assembles the 3x3x3 box after a correction.
 void PHATST(Model& m, int32_t I, int32_t J, int32_t K, double T0);
-//! PHATST with the trace decision (IBILD >= 2) taken once by the calling sweep.
+//! PHATST with the trace decision (IBILD >= 2) taken once by the calling sweep,
+//! and the assembly record of the solve, if any.
 template <bool Trace>
-void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0);
+void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0, HeatAssembly* record = nullptr);
 
 // Energy balance and heat flux -------------------------------------------------
 //! ENERGI: heat content of the model and its balances, printed.

@@ -25,7 +25,7 @@ inline float limited_step(float width, float dX, float dwan) {
 }  // namespace
 
 template <bool Trace>
-void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0) {
+void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0, HeatAssembly* record) {
     if constexpr (Trace) ROUTIN(m, "PHATST");
     if (m.ifld.IFLG(I, J, K) != 1) return;
     double& T = m.temp.TEMP(I, J, K);
@@ -69,11 +69,11 @@ void phase_step(Model& m, int32_t I, int32_t J, int32_t K, double T0) {
     const auto& d = m.ndim;
     const int32_t I1 = std::max(I - 1, 1), J1 = std::max(J - 1, 1), K1 = std::max(K - 1, 1);
     const int32_t I2 = std::min(I + 1, d.NX), J2 = std::min(J + 1, d.NY), K2 = std::min(K + 1, d.NZ);
-    reassemble_heat_box(m, I1, J1, K1, I2, J2, K2);
+    reassemble_heat_box(m, I1, J1, K1, I2, J2, K2, record);
 }
 
-template void phase_step<true>(Model&, int32_t, int32_t, int32_t, double);
-template void phase_step<false>(Model&, int32_t, int32_t, int32_t, double);
+template void phase_step<true>(Model&, int32_t, int32_t, int32_t, double, HeatAssembly*);
+template void phase_step<false>(Model&, int32_t, int32_t, int32_t, double, HeatAssembly*);
 
 void PHATST(Model& m, int32_t I, int32_t J, int32_t K, double T0) {
     m.inf2.IBILD >= 2 ? phase_step<true>(m, I, J, K, T0) : phase_step<false>(m, I, J, K, T0);

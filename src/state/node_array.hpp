@@ -44,6 +44,8 @@ public:
     T* data() noexcept { return data_.data(); }
     const T* data() const noexcept { return data_.data(); }
     void fill(T v) { std::fill(data_.begin(), data_.end(), v); }
+    //! Exchanges the values of two arrays without copying them.
+    void swap(NodeArray& other) noexcept { data_.swap(other.data_); }
 
 private:
     std::vector<T> data_ = std::vector<T>(std::size_t{IX} * IY * IZ);  // allocated once

@@ -3,13 +3,18 @@
 // as a whole.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <iterator>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "control/control.hpp"
 #include "records/card_reader.hpp"
+#include "records/records.hpp"
 #include "state/stop.hpp"
 #include "support/grid_model.hpp"
 #include "support/test_support.hpp"
@@ -236,6 +241,63 @@ TEST(RestartFile, EachWriteReplacesTheWholeFileOrKeepsThePreviousOne) {
     EXPECT_EQ(out.text(), trace + trace +
                               " Datei GRUVWS konnte nicht geschrieben werden: ist ein Verzeichnis"
                               " - alter Stand bleibt erhalten\n");
+}
+
+//! Collects records as lines.
+struct Lines final : RecordSink {
+    std::string text;
+    void put_record(std::string_view t) override {
+        text.append(t);
+        text.push_back('\n');
+    }
+};
+
+// WARMOU lays the rows out itself where it can; the file must be what the
+// general writer makes of the same rows with the formats of the sections,
+// for values of every size, halfway cases, values that round to zero (of
+// either sign), values too wide for their field, and values that are not
+// numbers.
+TEST(RestartFile, RowsAsTheGeneralWriterLaysThemOut) {
+    test::ScratchDir dir("restart-writer");
+    test::CapturedModel out;
+    const int nx = 20, ny = 7, nz = 2;
+    fill(out.m, nx, ny, nz, 1);
+    std::mt19937_64 gen(3);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const double special[] = {0.0005,  -0.0005, 0.0004999, -0.0, 0.0,     99999.9995, -9999.9995, 1.0E30,
+                              1.2345E7, 0.125,  -0.0625,   2.5,  1.0E-40, 3.0E-45,    -1.5E-7,   1.0E38};
+    int n = 0;
+    for (int k = 1; k <= nz; ++k)
+        for (int j = 1; j <= ny; ++j)
+            for (int i = 1; i <= nx; ++i, ++n) {
+                const double x = unit(gen) * std::pow(10.0, static_cast<int>(gen() % 12) - 6);
+                const double v = n % 5 == 0 ? special[(n / 5) % std::size(special)] : x;
+                out.m.temp.TEMP(i, j, k) = v + 273.15;
+                out.m.wpot.WPOT(i, j, k) = static_cast<float>(n % 7 == 0 ? special[(n / 7) % std::size(special)] : x);
+                out.m.phys.GWVX(i, j, k) = static_cast<float>(v);
+                out.m.phys.GWVY(i, j, k) = static_cast<float>(x * 1.0E-5);
+                out.m.phys.GWVZ(i, j, k) = static_cast<float>(-x);
+            }
+    out.m.temp.TEMP(3, 2, 1) = std::numeric_limits<double>::quiet_NaN();
+    out.m.wpot.WPOT(4, 2, 1) = std::numeric_limits<float>::infinity();
+    out.m.phys.GWVY(5, 3, 2) = -std::numeric_limits<float>::infinity();
+    WARMOU(out.m);
+
+    Lines expected;
+    std::vector<double> row(nx);
+    for (int k = 1; k <= nz; ++k)
+        for (int j = 1; j <= ny; ++j) {
+            for (int i = 0; i < nx; ++i) row[static_cast<std::size_t>(i)] = out.m.temp.TEMP(i + 1, j, k) - 273.15;
+            write(expected, fixed_format("(50(10F8.3/))"), out_array(row.data(), nx));
+        }
+    const FormatProgram& heads = fixed_format("(50(10F8.2/))");
+    const FormatProgram& velocities = fixed_format("(50(10(1PE9.2)/))");
+    for (int k = 1; k <= nz; ++k)
+        for (int j = 1; j <= ny; ++j) write(expected, heads, out_array(out.m.wpot.WPOT.row(j, k), nx));
+    for (const NodeArray<float>* V : {&out.m.phys.GWVX, &out.m.phys.GWVY, &out.m.phys.GWVZ})
+        for (int k = 1; k <= nz; ++k)
+            for (int j = 1; j <= ny; ++j) write(expected, velocities, out_array(V->row(j, k), nx));
+    EXPECT_EQ(test::read_file("GRUVWS"), expected.text);
 }
 
 }  // namespace

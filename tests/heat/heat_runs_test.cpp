@@ -116,6 +116,24 @@ TEST(HeatRuns, LineSourceFollowsTheExponentialIntegral) {
     }
 }
 
+TEST(HeatRuns, SingleNodeWithASourceWarmsUnderBothSolvers) {
+    // One cell of 1 m3 rock (2.5E6 J/K) with 28.935 W: 1 K a day for ten
+    // days. The grid has no line in any direction; the line solver solves it
+    // as a line of one node, as the flow solver does.
+    for (double omegt : {1.0, -1.0}) {
+        ControlCards c = conduction_cards(1, 1, 1);
+        c.OMEGT = omegt;
+        c.NZSCHR = c.NZINT = c.NAUSG = 10;
+        ShortInput s;
+        s.layers = {rock_layer(10.0, 1000.0, 2.5, 2.5)};
+        s.entries = {{"WATT", 2.5E6 / 86400.0, 1, 1, 1, 0}};
+        auto r = run(c.text() + s.text());
+        // Each step adds source/KSPE to a single-precision right-hand side of
+        // about 7E8: some 3E-5 K of rounding per step.
+        EXPECT_NEAR(celsius(r, 1, 1, 1), 20.0, 1.0e-3) << omegt;
+    }
+}
+
 //! Every value of the listing lines that start with the given text.
 std::vector<double> listed_values(const std::string& listing, const std::string& head) {
     std::vector<double> values;
