@@ -59,8 +59,9 @@ def program_formats():
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: seed_corpus.py OUTDIR")
+    if len(sys.argv) != 2 or sys.argv[1].startswith("-"):
+        print("usage: seed_corpus.py OUTDIR  (writes the seed inputs of every fuzz target below OUTDIR)")
+        sys.exit(0 if len(sys.argv) == 2 and sys.argv[1] in ("-h", "--help") else 1)
     out = pathlib.Path(sys.argv[1])
     decks = {p.name: p.read_text(encoding="latin-1") for p in sorted(EXAMPLES.glob("*/*.gruv"))}
     zus = (EXAMPLES / "seasonal_heat_exchanger" / "erdsonde.zus").read_text(encoding="latin-1")
