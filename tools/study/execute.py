@@ -101,8 +101,12 @@ def execute(study, run, gruv3d, csv, timeout=None, register=None):
     folder = study.prepare(run)
     with open(folder / CONSOLE, "wb") as console:
         t0 = time.monotonic()
+        # The runs of a study fill the processors themselves: each on one
+        # thread unless the user's environment says otherwise.
+        env = dict(os.environ)
+        env.setdefault("GRUV_THREADS", "1")
         proc = subprocess.Popen(command(study, gruv3d, csv), cwd=folder, stdin=subprocess.DEVNULL,
-                                stdout=console, stderr=subprocess.STDOUT)
+                                stdout=console, stderr=subprocess.STDOUT, env=env)
         write_atomically(folder / STARTED, f"{socket.gethostname()} {proc.pid}\n")
         if register:
             register(proc)
