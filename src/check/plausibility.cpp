@@ -57,7 +57,7 @@ double element_of(const InItem& values, int32_t e) {
     const auto j = static_cast<std::ptrdiff_t>(e) * values.stride;
     switch (values.type) {
         case InItem::Type::Int: return static_cast<const int32_t*>(values.data)[j];
-        case InItem::Type::Real4: return static_cast<const float*>(values.data)[j];
+        case InItem::Type::Real4: return static_cast<double>(static_cast<const float*>(values.data)[j]);
         case InItem::Type::Real8: return static_cast<const double*>(values.data)[j];
         case InItem::Type::Chars: break;
     }

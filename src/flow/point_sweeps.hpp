@@ -129,7 +129,7 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
         r[q] = RowNeighbours{J0 + q > 1, J0 + q < NY, K > 1, K < NZ};
         o1[q] = NodeArray<Value>::offset(1, J0 + q, K);
     }
-    auto one = [&](int32_t q, int32_t I) [[gnu::always_inline]] {
+    auto one = [&](int32_t q, int32_t I) __attribute__((always_inline)) {
         const std::ptrdiff_t o = o1[q] + (I - 1);
         const int32_t J = J0 + q;
         if (NX == 1) {
