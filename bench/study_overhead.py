@@ -2,7 +2,6 @@
 """Times gruv3d-study: overhead per run beyond the simulation, and a whole study of many small runs."""
 import argparse
 import json
-import os
 import subprocess
 import sys
 import tempfile
@@ -28,17 +27,17 @@ def main():
     p.add_argument("--deck", choices=DECKS, default="flow")
     p.add_argument("--gruv3d", default=str(ROOT / "build" / "release" / "src" / "gruv3d"))
     a = p.parse_args()
-    deck, old, new, spec = DECKS[a.deck]
+    deck, old, new, sample = DECKS[a.deck]
     with tempfile.TemporaryDirectory() as tmp:
         tmp = Path(tmp)
         tpl = tmp / "deck.gruv.tpl"
         if old:
             tpl.write_text("ptf ~\n" + deck.read_text().replace(old, new))
-            spec = spec.format(n=a.runs)
+            sample = sample.format(n=a.runs)
         else:
             tpl.write_text(deck.read_text())
-            spec = spec.format(a=a.runs // 10 if a.runs >= 10 else 1, b=10 if a.runs >= 10 else a.runs)
-        subprocess.run([sys.executable, TOOL, "init", tmp / "s", "--template", tpl, "--sample", spec],
+            sample = sample.format(a=a.runs // 10 if a.runs >= 10 else 1, b=10 if a.runs >= 10 else a.runs)
+        subprocess.run([sys.executable, TOOL, "init", tmp / "s", "--template", tpl, "--sample", sample],
                        check=True, stdout=subprocess.DEVNULL)
         t0 = time.monotonic()
         subprocess.run([sys.executable, TOOL, "run", tmp / "s", "--jobs", str(a.jobs), "--gruv3d", a.gruv3d],

@@ -13,8 +13,8 @@ from conftest import example_template, study
 def init_example(tmp_path, count):
     """The example study with `count` runs (velocities along a range, two spacings)."""
     s = tmp_path / "study"
-    spec = f"grid; dy = 0.5, 2.5; v = 0.0 .. 1e-6 : {count // 2}"
-    p = study("init", s, "--template", example_template(tmp_path, 30), "--sample", spec)
+    sample = f"grid; dy = 0.5, 2.5; v = 0.0 .. 1e-6 : {count // 2}"
+    p = study("init", s, "--template", example_template(tmp_path, 30), "--sample", sample)
     assert p.returncode == 0, p.stderr
     return s
 

@@ -1,6 +1,5 @@
 """Run folders carry every file a run needs: a template of the additional data file, a restart file
 that the run rewrites; a run started again starts from the study's own copies."""
-from pathlib import Path
 
 from conftest import ROOT, mask, study
 

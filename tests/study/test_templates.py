@@ -119,8 +119,8 @@ def test_sampled_grid_and_latin_hypercube(tmp_path):
     assert [r[1]["b"].text for r in grid.rows[:10:5]] == ["0.0", "0.25"]
     assert {r[1]["a"].text for r in grid.rows[:25]} == {"1"}
 
-    spec = "lhs 40 seed 7\nk = 1e-5 .. 1e-3 log\np = 10 .. 30\n"
-    a, b = draw_table(spec, "s"), draw_table(spec, "s")
+    sample = "lhs 40 seed 7\nk = 1e-5 .. 1e-3 log\np = 10 .. 30\n"
+    a, b = draw_table(sample, "s"), draw_table(sample, "s")
     assert [r[1]["k"].text for r in a.rows] == [r[1]["k"].text for r in b.rows]  # same seed, same table
     for name, lo, hi, log in (("k", 1e-5, 1e-3, True), ("p", 10.0, 30.0, False)):
         import math
@@ -128,7 +128,7 @@ def test_sampled_grid_and_latin_hypercube(tmp_path):
         u = [(math.log(x / lo) / math.log(hi / lo)) if log else (x - lo) / (hi - lo) for x in xs]
         # One value in each of the 40 strata.
         assert sorted(int(min(v, 0.999999) * 40) for v in u) == list(range(40))
-    other = draw_table(spec.replace("seed 7", "seed 8"), "s")
+    other = draw_table(sample.replace("seed 7", "seed 8"), "s")
     assert [r[1]["k"].text for r in other.rows] != [r[1]["k"].text for r in a.rows]
 
     tpl = write(tmp_path, "d.tpl", "ptf ~\nT\n(F10.0)\n~   k    ~\n")
@@ -137,8 +137,8 @@ def test_sampled_grid_and_latin_hypercube(tmp_path):
     rows = list(csv.reader(open(tmp_path / "s" / "params.csv")))
     assert rows[0] == ["run", "k"] and len(rows) == 6
     assert (tmp_path / "s" / "sample.txt").read_text() == "lhs 5 seed 3\n k = 1 .. 2\n"
-    for spec, message in (("lhs 5; k = 1 .. 2", "braucht einen Startwert"),
+    for sample, message in (("lhs 5; k = 1 .. 2", "braucht einen Startwert"),
                           ("grid; k = 1, zwei", "'zwei' ist keine Zahl"),
                           ("k = 1, 2", "Verfahren fehlt")):
-        p = study("init", tmp_path / "t", "--template", tpl, "--sample", spec)
+        p = study("init", tmp_path / "t", "--template", tpl, "--sample", sample)
         assert p.returncode == 1 and message in p.stderr, p.stderr

@@ -1,7 +1,6 @@
 """Where runs run: processes on this machine, a Slurm job array, or GNU Parallel over a list of hosts."""
 
 import json
-import os
 import queue
 import re
 import shlex
@@ -10,7 +9,6 @@ import subprocess
 import sys
 import threading
 import time
-from pathlib import Path
 
 from .errors import StudyError
 from .execute import Interrupted, execute

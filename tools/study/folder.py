@@ -177,14 +177,14 @@ class Study:
         return f
 
 
-def _source_and_name(spec):
+def _source_and_name(entry):
     """--files PATH or PATH=NAME: the file and its name in the run folders."""
-    if "=" in spec:
-        source, name = spec.rsplit("=", 1)
+    if "=" in entry:
+        source, name = entry.rsplit("=", 1)
     else:
-        source, name = spec, Path(spec).name
+        source, name = entry, Path(entry).name
     if not name or "/" in name or name in (".", ".."):
-        raise StudyError(f"--files {spec}: ungueltiger Dateiname '{name}' im Laufordner")
+        raise StudyError(f"--files {entry}: ungueltiger Dateiname '{name}' im Laufordner")
     return Path(source), name
 
 

@@ -113,11 +113,11 @@ def _plain(d):
     return format(d, "f") if abs(d.adjusted()) < 7 else format(d, "E")
 
 
-def _grid_values(name, spec, where):
+def _grid_values(name, values_text, where):
     """`a, b, c` (the values as written) or `a .. b : n` (n values, evenly or, with `log`, geometrically spaced)."""
-    m = re.fullmatch(r"(.+?)\.\.(.+?):\s*(\d+)\s*(log)?\s*", spec)
+    m = re.fullmatch(r"(.+?)\.\.(.+?):\s*(\d+)\s*(log)?\s*", values_text)
     if not m:
-        items = [t.strip() for t in spec.split(",")]
+        items = [t.strip() for t in values_text.split(",")]
         for t in items:
             if Value.parse(t) is None:
                 raise StudyError(f"{where}: '{t}' ist keine Zahl (Parameter '{name}')")
@@ -141,7 +141,7 @@ def _grid_values(name, spec, where):
 
 
 def parse_sample(text, origin):
-    """Reads a sampling description; returns (method, count, seed, [(name, spec)]).
+    """Reads a sampling description; returns (method, count, seed, [(name, values_text)]).
 
     Lines: `grid` or `lhs N seed S` (the method), then one `name = ...` per
     parameter; `#` starts a comment; `;` separates lines in a description
@@ -155,12 +155,12 @@ def parse_sample(text, origin):
             continue
         where = f"Stichprobe {origin}, Zeile {n}" if "\n" in text else f"Stichprobe '{line}'"
         if "=" in line:
-            name, spec = (s.strip() for s in line.split("=", 1))
+            name, values_text = (s.strip() for s in line.split("=", 1))
             if not NAME_RE.match(name):
                 raise StudyError(f"{where}: ungueltiger Parametername '{name}'")
             if name.lower() in (p[0] for p in params):
                 raise StudyError(f"{where}: Parameter '{name}' doppelt")
-            params.append((name.lower(), spec, where))
+            params.append((name.lower(), values_text, where))
             continue
         words = line.lower().split()
         if words[0] == "grid" and len(words) == 1:
@@ -188,7 +188,7 @@ def draw_table(text, origin):
     method, count, seed, params = parse_sample(text, origin)
     names = [p[0] for p in params]
     if method == "grid":
-        axes = [_grid_values(name, spec, where) for name, spec, where in params]
+        axes = [_grid_values(name, values_text, where) for name, values_text, where in params]
         total = math.prod(len(a) for a in axes)
         combos = [[]]
         for axis in axes:
@@ -198,8 +198,8 @@ def draw_table(text, origin):
                                 for i, c in enumerate(combos)])
     rng = random.Random(seed)
     columns = []
-    for name, spec, where in params:
-        m = re.fullmatch(r"(.+?)\.\.(.+?)(\blog)?\s*", spec)
+    for name, values_text, where in params:
+        m = re.fullmatch(r"(.+?)\.\.(.+?)(\blog)?\s*", values_text)
         if not m:
             raise StudyError(f"{where}: Bereich von '{name}' als 'a .. b' oder 'a .. b log' angeben")
         a, b = float(_number(m.group(1), where)), float(_number(m.group(2), where))
