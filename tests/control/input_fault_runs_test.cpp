@@ -52,13 +52,13 @@ TEST(InputFaultRuns, ValuesThatAreNotNumbersAreRefusedWithTheirPlace) {
     const std::string deck = c.text() + s.text();
 
     test::ControlCards infinite_limit = c;
-    infinite_limit.EPST = INFINITY;
+    infinite_limit.EPST = HUGE_VAL;
     test::ShortInput wide = bar();
     wide.widths_x = {1.0, 1.0, 1.0E38}, wide.widths_y = {2.0E38};
     test::ShortInput huge_capacity = bar();
     huge_capacity.layers[0][1] = 1.0E39;  // beyond single precision
     test::ShortInput nan_entry = bar();
-    nan_entry.entries = {{"TEMP", NAN, 1, 1, 1, 0}};
+    nan_entry.entries = {{"TEMP", std::nan(""), 1, 1, 1, 0}};
     test::ControlCards restart = c;
     restart.IWARMI = 1;
     test::ControlCards additional = c;

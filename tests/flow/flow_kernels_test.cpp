@@ -135,7 +135,7 @@ TEST_P(Konduk, SaturationBranches) {
     f.m.wpot.WPOT(1, 1, 1) = c.H1;
     f.m.wpot.WPOT(2, 1, 1) = c.H2;
     KONDUK(f.m, 1, 1, 1);
-    const double C = HARMON(1.0E-4f, c.K2, 0.5f);
+    const auto C = static_cast<double>(HARMON(1.0E-4f, c.K2, 0.5f));
     if (c.factor < 0.0f) {  // the leakage of a dry cell
         EXPECT_EQ(f.m.phys.KFMX(1, 1, 1), 1.0E-5f) << c.what;
     } else {

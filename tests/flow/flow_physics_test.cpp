@@ -112,7 +112,7 @@ TEST(Theis, DrawdownAroundAPumpingWell) {
         auto r = test::run_deck({{"GRUVAT", d}});
         ASSERT_EQ(r.status, 0) << r.console;
         const Model& m = *r.model;
-        const double t = m.par1.ZEIT;
+        const auto t = static_cast<double>(m.par1.ZEIT);
         const double T = 1.0e-3, S = 1.0e-3, Q = 0.01;
         for (int cells : {3, 5, 8}) {
             const double radius = 10.0 * cells;

@@ -95,9 +95,9 @@ double literal_line_sweep(Model& m, int32_t L, float R) {
                 for (x[a] = 1; x[a] <= N[a]; ++x[a]) {
                     const int32_t I = x[0], J = x[1], K = x[2], n = x[a];
                     t.TDA(n) = -static_cast<double>((*co[2 * a])(I, J, K));
-                    t.TDB(n) = m.koef.KDIA(I, J, K);
+                    t.TDB(n) = static_cast<double>(m.koef.KDIA(I, J, K));
                     t.TDC(n) = -static_cast<double>((*co[2 * a + 1])(I, J, K));
-                    t.TDX(n) = H(I, J, K);
+                    t.TDX(n) = static_cast<double>(H(I, J, K));
                     double r = 0.0;
                     for (int b = 0; b < 3; ++b) {
                         if (b == a) continue;
@@ -169,7 +169,7 @@ TEST_P(SweepOrders, SolversMatchTheLiteralSweeps) {
         double F = 0.0;
         if (omega > 0.0f) {
             ITERAH(a.m);
-            for (int L = 1; L <= 3; ++L) F = literal_point_sweep(b.m, L, omega);
+            for (int L = 1; L <= 3; ++L) F = static_cast<double>(literal_point_sweep(b.m, L, omega));
         } else {
             IADIST(a.m);
             for (int L = 1; L <= 3; ++L) F = literal_line_sweep(b.m, L, -omega);

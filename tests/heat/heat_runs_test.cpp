@@ -98,7 +98,7 @@ TEST(HeatRuns, LineSourceFollowsTheExponentialIntegral) {
     s.layers = {rock_layer(10.0, 1000.0, 2.5, 2.5)};
     s.entries = {{"WPZM", 50.0, 21, 21, 1, 0}};
     auto r = run(c.text() + s.text());
-    const double t = r.model->par1.ZEIT, a = 1.0E-6, lambda = 2.5, q = 50.0;
+    const double t = static_cast<double>(r.model->par1.ZEIT), a = 1.0E-6, lambda = 2.5, q = 50.0;
     EXPECT_NEAR(t, 3600.0 * (std::pow(1.05, 88) - 1.0) / 0.05, 0.001 * t);
     struct Probe {
         int i, j;
@@ -158,7 +158,7 @@ double isotherm(const test::RunResult& r, int nx, double dx, double level) {
         const double T1 = celsius(r, i, 1, 1), T2 = celsius(r, i + 1, 1, 1);
         if ((T1 < level) != (T2 < level)) return dx * ((i - 1) + (level - T1) / (T2 - T1));
     }
-    return NAN;
+    return std::nan("");
 }
 
 //! A closed, saturated 6 x 5 x 3 block with a warm corner, conduction only.
@@ -289,7 +289,7 @@ TEST(HeatRuns, CoupledRunCarriesHeatDownstream) {
     // The discrete heat equation moves the front at the mass flow through a
     // face over the storage mass of a cell: rho_w * v / (rho_r (1 - phi) + rho_w phi)
     // with the pore velocity v = K * gradient / phi_n of the computed heads.
-    const double v = late.model->phys.GWVX(30, 1, 1);
+    const auto v = static_cast<double>(late.model->phys.GWVX(30, 1, 1));
     EXPECT_NEAR(v, 1.0E-3 * (0.6 / 59.0) / 0.2, 0.01 * v);
     const double speed = 1000.0 * v / (2600.0 * 0.75 + 1000.0 * 0.25);
     const double x1 = isotherm(early, 60, 1.0, 15.0), x2 = isotherm(late, 60, 1.0, 15.0);

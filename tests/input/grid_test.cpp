@@ -96,7 +96,10 @@ TEST_F(GridTest, FailuresNameTheCard) {
          " Zellenbreite bzw. Knotenabstand Nr.   1 ist nicht groesser 0 in Karte 23 \n Zeile 4, Spalten 1-8: '-1.0'"},
     };
     std::string expected;
-    for (const auto& [knlage, cards, message] : cases) {
+    for (const auto& c : cases) {
+        const int32_t knlage = std::get<0>(c);
+        const std::string& cards = std::get<1>(c);
+        const std::string& message = std::get<2>(c);
         EXPECT_EQ(status_of([&] { read(knlage, 3, 2, 2, cards); }), kExitInput) << message;
         expected += message + "\n";
         EXPECT_EQ(console(), expected);

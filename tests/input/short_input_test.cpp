@@ -95,21 +95,22 @@ TEST_F(ShortInputTest, CoupledAndFlowOnlyLayers) {
     ASSERT_EQ(run(1, 1, short_deck(1, 1, "    0    0    0", {kEnde})), -1) << console();
     const auto& p = m.phys;
     const auto& t = m.trns;
-    EXPECT_EQ((std::vector<double>{m.temp.TEMP(3, 2, 1), p.CPGE(3, 2, 1), p.RHOG(3, 2, 1), p.WLKG(3, 2, 1),
-                                   p.PHIG(3, 2, 1), p.PHIN(3, 2, 1), m.ener.SOUC(3, 2, 1), t.QUEL(3, 2, 1),
-                                   t.SPEI(3, 2, 1), m.wpot.WPOT(3, 2, 1), t.TRSX(3, 2, 1), t.TRSY(3, 2, 1),
-                                   t.TRSZ(3, 2, 1), p.SAETT(1)}),
-              (std::vector<double>{283.15, 850.0f, 2.65f * 1000.0f, 2.4f, 0.2f, 0.1f, 5.0f, 0.0001f, 0.001f, 100.0f,
-                                   1.0E-4f, 2.0E-4f, 3.0E-5f, 0.6f}));
+    EXPECT_EQ(m.temp.TEMP(3, 2, 1), 283.15);
+    EXPECT_EQ((std::vector<float>{p.CPGE(3, 2, 1), p.RHOG(3, 2, 1), p.WLKG(3, 2, 1), p.PHIG(3, 2, 1), p.PHIN(3, 2, 1),
+                                  m.ener.SOUC(3, 2, 1), t.QUEL(3, 2, 1), t.SPEI(3, 2, 1), m.wpot.WPOT(3, 2, 1),
+                                  t.TRSX(3, 2, 1), t.TRSY(3, 2, 1), t.TRSZ(3, 2, 1), p.SAETT(1)}),
+              (std::vector<float>{850.0f, 2.65f * 1000.0f, 2.4f, 0.2f, 0.1f, 5.0f, 0.0001f, 0.001f, 100.0f, 1.0E-4f,
+                                  2.0E-4f, 3.0E-5f, 0.6f}));
     EXPECT_EQ(m.ifld.IFLG(1, 1, 1) * 10 + m.ifld.JFLG(1, 1, 1), 11);
     EXPECT_EQ(m.wpot.WPOTA(1, 1, 1), 0.0f);
 
     // Flow only: no temperatures, no saturation.
     m.temp.TEMP.fill(0.0), m.phys.SAETT.fill(0.0f);
     ASSERT_EQ(run(2, 1, short_deck(2, 1, "    0    0    0", {kEnde})), -1) << console();
-    EXPECT_EQ((std::vector<double>{m.wpot.WPOT(2, 2, 1), t.TRSX(2, 2, 1), t.TRSZ(2, 2, 1), t.QUEL(2, 2, 1),
-                                   t.SPEI(2, 2, 1), p.PHIN(2, 2, 1), m.temp.TEMP(2, 2, 1), p.SAETT(1)}),
-              (std::vector<double>{50.0f, 1.0E-5f, 1.0E-6f, 0.0f, 0.01f, 0.12f, 0.0, 0.0f}));
+    EXPECT_EQ((std::vector<float>{m.wpot.WPOT(2, 2, 1), t.TRSX(2, 2, 1), t.TRSZ(2, 2, 1), t.QUEL(2, 2, 1),
+                                  t.SPEI(2, 2, 1), p.PHIN(2, 2, 1), p.SAETT(1)}),
+              (std::vector<float>{50.0f, 1.0E-5f, 1.0E-6f, 0.0f, 0.01f, 0.12f, 0.0f}));
+    EXPECT_EQ(m.temp.TEMP(2, 2, 1), 0.0);
     EXPECT_EQ(m.ifld.JFLG(2, 2, 1), 1);
 }
 

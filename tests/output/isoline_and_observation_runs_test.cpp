@@ -82,7 +82,7 @@ TEST(ResultFileRuns, SteadyBarProfileInIsolineAndObservationFiles) {
             for (std::size_t at = 54; at < xy.size(); at += 4) {
                 uint32_t v = 0;
                 for (std::size_t b = 4; b-- > 0;) v = (v << 8) | static_cast<unsigned char>(xy[at + b]);
-                profile.push_back(std::bit_cast<float>(v));
+                profile.push_back(static_cast<double>(std::bit_cast<float>(v)));
             }
             EXPECT_EQ(profile.front(), 20.0f * 1000.0f * 86400.0f);
             profile.erase(profile.begin());

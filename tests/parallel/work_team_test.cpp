@@ -36,8 +36,9 @@ TEST(WorkTeam, EveryMemberRunsEveryTaskAndWaitsForTheOther) {
 
 TEST(WorkTeam, EveryRowOfAGridOnce) {
     // Grids below and above the size worth a second member.
-    for (const auto& [nx, ny, nz] : {std::array<int32_t, 3>{5, 4, 3}, std::array<int32_t, 3>{100, 100, 10},
-                                     std::array<int32_t, 3>{100, 7, 1}, std::array<int32_t, 3>{60, 1, 1}}) {
+    for (const auto& size : {std::array<int32_t, 3>{5, 4, 3}, std::array<int32_t, 3>{100, 100, 10},
+                             std::array<int32_t, 3>{100, 7, 1}, std::array<int32_t, 3>{60, 1, 1}}) {
+        const int32_t nx = size[0], ny = size[1], nz = size[2];
         std::vector<std::atomic<int>> done(static_cast<std::size_t>(ny * nz));
         for_each_row(nx, ny, nz, [&](int32_t J, int32_t K) {
             ASSERT_TRUE(J >= 1 && J <= ny && K >= 1 && K <= nz);

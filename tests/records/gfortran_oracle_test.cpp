@@ -589,7 +589,7 @@ std::string random_real_field(Gen& g) {
             if (g.chance(40)) {
                 static const char* marks[] = {"E", "e", "D", "d", "Q", "", "E+", "E-", "d-"};
                 s += marks[g.below(9)];
-                if (s.back() != '+' && s.back() != '-' && g.chance(60)) s += g.chance(50) ? "-" : "+";
+                if ((s.empty() || (s.back() != '+' && s.back() != '-')) && g.chance(60)) s += g.chance(50) ? "-" : "+";
                 const int ne = g.range(g.chance(10) ? 0 : 1, 3);
                 for (int i = 0; i < ne; ++i) s += static_cast<char>('0' + g.below(10));
             }
