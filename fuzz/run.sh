@@ -6,11 +6,13 @@ cd "$(dirname "$0")/.."
 
 usage() {
     cat <<'EOF'
-Aufruf: fuzz/run.sh [-t SEKUNDEN] [-j PARALLEL] [-w ARBEITSVERZEICHNIS] [ZIEL...]
+Aufruf: fuzz/run.sh [-t SEKUNDEN] [-j PARALLEL] [-b BAUVERZEICHNIS] [-w ARBEITSVERZEICHNIS] [ZIEL...]
 
-Laesst die Fuzz-Ziele (format records cards deck; ohne Angabe alle) der
-Voreinstellung "fuzz" laufen (vorher: cmake --preset fuzz && cmake --build
---preset fuzz), jedes SEKUNDEN lang (Vorgabe 60), PARALLEL zugleich (Vorgabe 2).
+Laesst die Fuzz-Ziele (format records cards deck; ohne Angabe alle) laufen,
+jedes SEKUNDEN lang (Vorgabe 60), PARALLEL zugleich (Vorgabe 2). Die Ziele
+kommen aus dem Bauverzeichnis (Vorgabe build/fuzz, die optimierte
+Voreinstellung "fuzz": cmake --preset fuzz && cmake --build --preset fuzz;
+auch build/asan baut sie, unoptimiert, neben den Tests).
 Im Arbeitsverzeichnis (Vorgabe build/fuzz/work) liegen je Ziel der wachsende
 Korpus (corpus/ZIEL), die Fundstuecke (artifacts/ZIEL: crash-*, timeout-*,
 oom-*, leak-*) und das Protokoll (logs/ZIEL.log); der Startkorpus aus den
@@ -21,6 +23,7 @@ EOF
 
 seconds=60
 parallel=2
+build=build/fuzz
 work=build/fuzz/work
 targets=()
 while [ $# -gt 0 ]; do
@@ -28,13 +31,14 @@ while [ $# -gt 0 ]; do
         -h|--help) usage; exit 0 ;;
         -t) seconds=${2:?}; shift 2 ;;
         -j) parallel=${2:?}; shift 2 ;;
+        -b) build=${2:?}; shift 2 ;;
         -w) work=${2:?}; shift 2 ;;
         format|records|cards|deck) targets+=("$1"); shift ;;
         *) echo "unbekanntes Argument: $1" >&2; usage >&2; exit 2 ;;
     esac
 done
 [ ${#targets[@]} -gt 0 ] || targets=(format records cards deck)
-bin=build/fuzz/fuzz
+bin=$build/fuzz
 for t in "${targets[@]}"; do
     [ -x "$bin/fuzz_$t" ] || { echo "$bin/fuzz_$t fehlt: cmake --preset fuzz && cmake --build --preset fuzz" >&2; exit 2; }
 done
