@@ -427,6 +427,9 @@ void run(Model& m, const RunOptions& options, ResultFiles& results) {
         stop_run(m, kExitInput);
     }
     results.open(m);
+    // A run that waits for the user has its result files complete so far:
+    // they may be looked at, or the run be ended there.
+    m.io.console().on_waiting([&results] { results.complete(); });
     start_up(m, options, s);
     results.start(m);
     for (int32_t interval = 1; interval <= s.NINTER; ++interval) {
@@ -451,6 +454,7 @@ int GRUV3D(Model& m, const RunOptions& options) {
     // The tables' close reports its own failure on the console and the
     // listing, which must not throw from there.
     m.io.quiet();
+    m.io.console().on_waiting(nullptr);
     status = results.close(m, status);
     return finish_run(m, status);
 }

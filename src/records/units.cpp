@@ -156,6 +156,7 @@ void ConsoleUnit::put_record(std::string_view text) {
 }
 
 void ConsoleUnit::prompt(std::string_view text) {
+    if (waiting_) waiting_();  // before the user sees the question
     if (check_.failed()) return;
     errno = 0;
     if (line_open_) *out_ << '\n';
@@ -167,6 +168,7 @@ void ConsoleUnit::prompt(std::string_view text) {
 }
 
 bool ConsoleUnit::read_line(std::string& line) {
+    if (waiting_) waiting_();
     if (!check_.failed()) {
         errno = 0;
         out_->flush();

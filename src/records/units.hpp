@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -130,9 +131,14 @@ public:
     explicit ConsoleUnit(WriteFailures* log = nullptr);
     void put_record(std::string_view text) override;
     //! Writes text and leaves the cursor behind it (a question to the user).
+    //! The waiting hook runs first, as before every read.
     void prompt(std::string_view text);
     //! Reads one line typed by the user; false at the end of the input.
+    //! Before the run waits for the user, the waiting hook runs.
     bool read_line(std::string& line);
+    //! Sets what has to be done before the run waits for the user (result
+    //! files written in the background are completed); it must not throw.
+    void on_waiting(std::function<void()> hook) { waiting_ = std::move(hook); }
     //! Ends an open line and flushes.
     void flush() override;
     //! Redirect to other streams (tests); tty selects the terminal behaviour.
@@ -168,6 +174,7 @@ private:
     std::size_t last_length_ = 0;
     bool held_ = false;                 // records are held back
     std::vector<std::string> held_records_;  // the records held back, in order
+    std::function<void()> waiting_;          // run before a line is read
     WriteCheck check_;
 };
 

@@ -27,6 +27,12 @@ const NetcdfLibrary* netcdf_library(std::string& reason) {
     }
         GRUV_NETCDF_FUNCTIONS(GRUV_NETCDF_LOAD)
 #undef GRUV_NETCDF_LOAD
+        // HDF5, below the library, would close itself when the process ends
+        // and, after a file it could not create, complain on standard error
+        // in lines of its own. The files are closed before the end; HDF5 is
+        // told before its first use to leave the end alone.
+        using DontAtexit = int (*)();
+        if (auto dont_atexit = reinterpret_cast<DontAtexit>(::dlsym(handle, "H5dont_atexit"))) dont_atexit();
         loaded = true;  // the handle stays open for the life of the process
     });
     reason = failure;

@@ -127,6 +127,19 @@ std::vector<NodeField> fixed_fields(Model& m) {
     return fields;
 }
 
+std::vector<GatheredField> gather_fields(const std::vector<NodeField>& fields, const NDIM& d) {
+    const std::size_t cells =
+        static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY) * static_cast<std::size_t>(d.NZ);
+    std::vector<GatheredField> gathered;
+    for (const NodeField& f : fields) {
+        // Every byte is gathered: the buffer need not be cleared first.
+        std::shared_ptr<unsigned char[]> values(new unsigned char[value_size(f.type) * cells]);
+        f.gather(LayerOrder::TopDown, values.get());
+        gathered.push_back({f.type, std::move(values)});
+    }
+    return gathered;
+}
+
 GridAxes grid_axes(const Model& m) {
     const auto& d = m.ndim;
     const auto& g = m.gitt;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,16 @@ struct NodeField {
 
 //! Bytes of one value of the type.
 inline std::size_t value_size(ValueType t) { return t == ValueType::Float64 ? 8 : 4; }
+
+//! A field's values over the grid as they were at one moment, layers from
+//! the top, shared by the files that write them in the background.
+struct GatheredField {
+    ValueType type;
+    std::shared_ptr<const unsigned char[]> values;
+};
+
+//! Gathers each field of the list now, layers from the top.
+std::vector<GatheredField> gather_fields(const std::vector<NodeField>& fields, const NDIM& d);
 
 //! Temperature, ice fraction and head: the scalar state at a snapshot.
 std::vector<NodeField> state_fields(Model& m);

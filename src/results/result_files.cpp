@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "records/records.hpp"
+#include "results/background_writer.hpp"
 #include "results/csv_tables.hpp"
 #include "results/netcdf_file.hpp"
+#include "results/node_fields.hpp"
 #include "results/output_file.hpp"
 #include "results/results.hpp"
 #include "results/run_facts.hpp"
@@ -68,16 +70,22 @@ struct ResultFiles::State {
     int32_t shown_step = -1;     // the step whose state the last snapshot shows
     StepSolves solves;           // the solves of the step in progress
     bool solve_pending = false;  // the step in progress has solved but not ended
+    std::vector<NodeField> state;  // state_fields, then velocity_fields: gathered at every snapshot
+    // Writes the NetCDF and ParaView files while the run goes on; declared
+    // last, so that it is done with them before they go.
+    BackgroundWriter writer;
 
     bool active() const { return !failed && any(); }
     bool any() const { return netcdf.has_value() || vtk.has_value() || csv.has_value(); }
 
-    //! Runs one writing step; a failure is reported and stops the run.
+    //! Runs one writing step; a failure, of this step or of the writer's
+    //! work so far, is reported and stops the run.
     template <class Step>
     void guarded(Model& m, Step&& step) {
         if (!active()) return;
         try {
             step();
+            writer.rethrow_failure();
         } catch (const ResultError& e) {
             failed = true;
             report(m, e);
@@ -87,8 +95,12 @@ struct ResultFiles::State {
 
     //! The state at the start, a printout or the end.
     void snapshot(Model& m) {
-        if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT);
-        if (vtk) vtk->snapshot(steps, m.par1.ZEIT);
+        if (netcdf || vtk) {
+            // Gathered once, now; written by both files in the background.
+            const std::vector<GatheredField> values = gather_fields(state, m.ndim);
+            if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT, values);
+            if (vtk) vtk->snapshot(steps, m.par1.ZEIT, values);
+        }
         // The heat flow to the exchangers needs the heat equation assembled:
         // at the start only a heat-only run has done that.
         if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
@@ -107,10 +119,12 @@ struct ResultFiles::State {
 
     void close_all() {
         if (netcdf) netcdf->close();
+        writer.finish();
         if (csv) csv->close();
     }
 
     void abandon_all() noexcept {
+        writer.wait();
         if (netcdf) netcdf->abandon();
         if (csv) csv->abandon();
     }
@@ -118,8 +132,8 @@ struct ResultFiles::State {
 
 ResultFiles::ResultFiles(ResultPaths paths) : s_(std::make_unique<State>()) {
     s_->paths = std::move(paths);
-    if (!s_->paths.netcdf_file.empty()) s_->netcdf.emplace();
-    if (!s_->paths.vtk_dir.empty()) s_->vtk.emplace();
+    if (!s_->paths.netcdf_file.empty()) s_->netcdf.emplace(s_->writer);
+    if (!s_->paths.vtk_dir.empty()) s_->vtk.emplace(s_->writer);
     if (!s_->paths.csv_dir.empty()) s_->csv.emplace();
 }
 
@@ -147,8 +161,13 @@ void ResultFiles::start(Model& m) {
             for (const auto& r : results)
                 if (same_file(r, own)) throw ResultError{r.string(), "ist schon eine Datei dieses Laufs", true};
         // Without field input there is no grid and no state to show.
-        if (s_->netcdf && m.inf1.IEINGA >= 0) s_->netcdf->start(m);
-        if (s_->vtk && m.inf1.IEINGA >= 0) s_->vtk->start(m);
+        if ((s_->netcdf || s_->vtk) && m.inf1.IEINGA >= 0) {
+            s_->state = state_fields(m);
+            for (NodeField& f : velocity_fields(m)) s_->state.push_back(std::move(f));
+            const std::vector<GatheredField> fixed = gather_fields(fixed_fields(m), m.ndim);
+            if (s_->netcdf) s_->netcdf->start(m, fixed);
+            if (s_->vtk) s_->vtk->start(m, fixed);
+        }
         if (s_->csv) s_->csv->start(m);
         if (m.inf1.IEINGA >= 0) s_->snapshot(m);
         s_->started = true;
@@ -179,6 +198,9 @@ void ResultFiles::step_done(Model& m, int32_t step) {
     s_->guarded(m, [&] {
         s_->steps = step;
         s_->step_row(m, step, m.par1.ZEIT);
+        // A file the library could not create stops the run after the first
+        // step at the latest: by then the writer has long had the time.
+        if (step == 1) s_->writer.finish();
     });
 }
 
@@ -189,6 +211,8 @@ void ResultFiles::printout(Model& m) {
 void ResultFiles::end(Model& m) {
     s_->guarded(m, [&] { s_->end_snapshot(m); });
 }
+
+void ResultFiles::complete() noexcept { s_->writer.wait(); }
 
 int ResultFiles::close(Model& m, int status) noexcept {
     State& s = *s_;

@@ -48,6 +48,10 @@ public:
     //! Before the closing message of a run that ends well: the end state,
     //! unless the last printout showed it.
     void end(Model& m);
+    //! Waits until the files written in the background hold everything
+    //! handed to them so far (before the run waits for the user); a failure
+    //! shows at the next call.
+    void complete() noexcept;
     //! Closes every file at the end of the run and returns the exit status:
     //! status, or kExitWrite when a result file failed in a run that would
     //! have ended well.

@@ -5,8 +5,10 @@
 #include <bit>
 #include <charconv>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace gruv {
 
@@ -69,7 +71,7 @@ std::vector<fs::path> VtkCollection::files() const {
     return {dir_ / "results.pvd", dir_ / "results.pvd.neu", dir_ / "properties.vtr"};
 }
 
-void VtkCollection::start(Model& m) {
+void VtkCollection::start(Model& m, const std::vector<GatheredField>& fixed_values) {
     // Grid files of an earlier run would show up beside this run's.
     auto grid_file = [](std::string_view name) {
         constexpr std::string_view head = "results_", tail = ".vtr";
@@ -88,7 +90,9 @@ void VtkCollection::start(Model& m) {
     write_collection();
 
     const auto& d = m.ndim;
-    cells_ = static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY) * static_cast<std::size_t>(d.NZ);
+    layer_ = static_cast<std::size_t>(d.NX) * static_cast<std::size_t>(d.NY);
+    layers_ = static_cast<std::size_t>(d.NZ);
+    cells_ = layer_ * layers_;
     state_ = state_fields(m);
     velocity_ = velocity_fields(m);
     fixed_ = fixed_fields(m);
@@ -98,8 +102,6 @@ void VtkCollection::start(Model& m) {
     // Upward, from the deepest face to the ground surface: ParaView's z.
     z_.assign(g.z_faces.rbegin(), g.z_faces.rend());
     for (double& z : z_) z = 0.0 - z;  // the ground surface at +0
-    buffer_.resize(8 * cells_);
-    if (!velocity_.empty()) vector_.resize(3 * cells_);
 
     // Every snapshot carries the state; the fixed fields are written once.
     snapshot_cells_.clear();
@@ -107,7 +109,11 @@ void VtkCollection::start(Model& m) {
     std::vector<const NodeField*> fixed;
     for (const NodeField& f : fixed_) fixed.push_back(&f);
     snapshot_xml_ = layout(true, snapshot_cells_, !velocity_.empty());
-    write_grid(dir_ / "properties.vtr", layout(false, fixed, false), nullptr, nullptr, fixed, false);
+    auto file = std::make_shared<OutputFile>();
+    file->create(dir_ / "properties.vtr");
+    writer_.post([this, file, xml = layout(false, fixed, false), fixed_values] {
+        write_grid(*file, xml, nullptr, nullptr, fixed_values, false);
+    });
 }
 
 std::string VtkCollection::layout(bool with_time, const std::vector<const NodeField*>& cells,
@@ -145,28 +151,35 @@ std::string VtkCollection::layout(bool with_time, const std::vector<const NodeFi
     return x;
 }
 
-void VtkCollection::write_grid(const fs::path& path, const std::string& xml, const double* time,
-                               const int32_t* step, const std::vector<const NodeField*>& cells, bool with_velocity) {
-    OutputFile f;
-    f.create(path);
+void VtkCollection::write_grid(OutputFile& f, const std::string& xml, const double* time, const int32_t* step,
+                               const std::vector<GatheredField>& cells, bool with_velocity) const {
     f.write(xml);
     if (time != nullptr) {
         block(f, time, sizeof *time);
         block(f, step, sizeof *step);
     }
-    for (const NodeField* nf : cells) {
-        nf->gather(LayerOrder::BottomUp, buffer_.data());
-        block(f, buffer_.data(), value_size(nf->type) * cells_);
+    // The cells come layer by layer from the top; the grid wants them from
+    // the deepest layer up.
+    const std::size_t scalars = with_velocity ? cells.size() - 3 : cells.size();
+    for (std::size_t n = 0; n < scalars; ++n) {
+        const std::size_t bytes = value_size(cells[n].type) * layer_;
+        const std::uint64_t count = bytes * layers_;
+        f.write(&count, sizeof count);
+        for (std::size_t k = layers_; k-- > 0;) f.write(cells[n].values.get() + k * bytes, bytes);
     }
     if (with_velocity) {
         // Components x, y and upward: the grid's z points up, the model's down.
+        std::vector<float> vector(3 * cells_);
         for (std::size_t c = 0; c < 3; ++c) {
-            velocity_[c].gather(LayerOrder::BottomUp, buffer_.data());
-            const float* v = reinterpret_cast<const float*>(buffer_.data());
+            const float* v = reinterpret_cast<const float*>(cells[scalars + c].values.get());
             const float sign = c == 2 ? -1.0f : 1.0f;
-            for (std::size_t n = 0; n < cells_; ++n) vector_[3 * n + c] = sign * v[n];
+            for (std::size_t up = 0; up < layers_; ++up) {
+                const float* from = v + (layers_ - 1 - up) * layer_;
+                float* to = vector.data() + 3 * up * layer_ + c;
+                for (std::size_t i = 0; i < layer_; ++i) to[3 * i] = sign * from[i];
+            }
         }
-        block(f, vector_.data(), vector_.size() * sizeof(float));
+        block(f, vector.data(), vector.size() * sizeof(float));
     }
     block(f, x_.data(), 8 * x_.size());
     block(f, y_.data(), 8 * y_.size());
@@ -175,16 +188,22 @@ void VtkCollection::write_grid(const fs::path& path, const std::string& xml, con
     f.close();
 }
 
-void VtkCollection::snapshot(int32_t step, float time) {
+void VtkCollection::snapshot(int32_t step, float time, const std::vector<GatheredField>& values) {
     char name[32];
-    std::snprintf(name, sizeof name, "results_%05zu.vtr", listed_.size());
+    std::snprintf(name, sizeof name, "results_%05zu.vtr", snapshots_++);
     const double t = static_cast<double>(time);
-    write_grid(dir_ / name, snapshot_xml_, &t, &step, snapshot_cells_, !velocity_.empty());
-    listed_.emplace_back(time, name);
-    write_collection();
+    // Created here, so that a name taken by a folder or a file that may not
+    // be written stops the run at this snapshot.
+    auto file = std::make_shared<OutputFile>();
+    file->create(dir_ / name);
+    writer_.post([this, time, t, step, file, name = std::string(name), values] {
+        write_grid(*file, snapshot_xml_, &t, &step, values, !velocity_.empty());
+        listed_.emplace_back(time, name);
+        write_collection();
+    });
 }
 
-void VtkCollection::write_collection() {
+void VtkCollection::write_collection() const {
     std::string xml =
         "<?xml version=\"1.0\"?>\n"
         "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"

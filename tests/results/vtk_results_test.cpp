@@ -1,6 +1,7 @@
 // The ParaView files of whole runs parsed back: the collection, the XML of
-// the grid files and their raw appended data against the model's state; and
-// a run whose grid file cannot be written half way.
+// the grid files and their raw appended data against the model's state; a
+// run whose grid file cannot be created half way, and field files that fail
+// while they are written in the background.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -155,6 +156,37 @@ TEST(VtkResults, GridFileThatCannotBeWrittenStopsTheRunAtItsPrintout) {
     // The observation file holds the records made at the starts of steps 1 to 8.
     const std::string records = r.file("BEOB");
     EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 8);
+}
+
+TEST(VtkResults, FieldFileThatFailsInTheBackgroundStopsTheRun) {
+    // The field files are written while the run goes on computing: a file on
+    // a full disk (a link to /dev/full, created and opened without fault)
+    // fails there, and the run stops at its next step with the file's name
+    // and the reason, no longer counted as a normal end.
+    test::ScratchDir prepared("fields-full");
+    fs::create_directory("vtk");
+    fs::create_symlink("/dev/full", "vtk/properties.vtr");
+    fs::create_symlink("/dev/full", "run.nc");
+    const std::string vtk = (prepared.path() / "vtk").string(), nc = (prepared.path() / "run.nc").string();
+    // HDF5 cannot make its file on the device: a file not created.
+    const struct {
+        ResultPaths paths;
+        std::string message;
+    } cases[] = {
+        {test::vtk_only(vtk), " Datei " + vtk + "/properties.vtr konnte nicht geschrieben werden: kein Speicherplatz"},
+        {test::netcdf_only(nc), " Datei " + nc + " konnte nicht angelegt werden: "},
+    };
+    for (const auto& c : cases) {
+        auto r = test::run_deck({{"GRUVAT", test::coupled_freezing_deck()}}, "", "GRUVAT", c.paths);
+        EXPECT_EQ(r.status, kExitWrite) << c.message;
+        EXPECT_NE(r.console.find(c.message), std::string::npos) << r.console;
+        const std::string listing = r.file("LISTE");
+        EXPECT_NE(listing.find(c.message), std::string::npos);
+        EXPECT_EQ(listing.find("normal beendet"), std::string::npos);
+        // Stopped at the end of the first step: one observation record.
+        const std::string records = r.file("BEOB");
+        EXPECT_LE(std::count(records.begin(), records.end(), '\n'), 2) << c.message;
+    }
 }
 
 }  // namespace
