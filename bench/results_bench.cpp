@@ -78,6 +78,7 @@ void BM_ResultFilesPrintout(benchmark::State& state) {
     for (auto _ : state) {
         files.step_done(*m, ++step);
         files.printout(*m);
+        files.complete();  // the files written in the background included
     }
     files.close(*m, 1);
     std::filesystem::remove_all(dir);
