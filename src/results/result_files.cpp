@@ -198,9 +198,6 @@ void ResultFiles::step_done(Model& m, int32_t step) {
     s_->guarded(m, [&] {
         s_->steps = step;
         s_->step_row(m, step, m.par1.ZEIT);
-        // A file the library could not create stops the run after the first
-        // step at the latest: by then the writer has long had the time.
-        if (step == 1) s_->writer.finish();
     });
 }
 
