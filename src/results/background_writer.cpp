@@ -45,8 +45,9 @@ void BackgroundWriter::finish() {
 
 void BackgroundWriter::serve() {
     // The writer takes what processor time the run's own threads leave: on
-    // Linux the nice value is the thread's own. Nobody waits for it but at
-    // the end, when the run's threads have stopped computing.
+    // Linux the nice value is the thread's own. The run waits for it only
+    // at its end and before it asks the user something, when it computes
+    // nothing itself.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
     std::unique_lock lock(mutex_);
     for (;;) {
