@@ -38,33 +38,18 @@ struct LayerTops {
 
 //! The heads and the node equations as the sweeps see them: plain pointers
 //! into the node arrays, bound once per sweep.
-struct FlowEquation {
+struct FlowEquation : NodeEquations {
     Model& m;
     int32_t NX, NY, NZ;
     float* H;
-    const float* KOXM;
-    const float* KOXP;
-    const float* KOYM;
-    const float* KOYP;
-    const float* KOZM;
-    const float* KOZP;
-    const float* KDIA;
-    const float* RSEI;
 
     explicit FlowEquation(Model& model)
-        : m(model),
+        : NodeEquations(model.koef),
+          m(model),
           NX(model.ndim.NX),
           NY(model.ndim.NY),
           NZ(model.ndim.NZ),
-          H(model.wpot.WPOT.data()),
-          KOXM(model.koef.KOXM.data()),
-          KOXP(model.koef.KOXP.data()),
-          KOYM(model.koef.KOYM.data()),
-          KOYP(model.koef.KOYP.data()),
-          KOZM(model.koef.KOZM.data()),
-          KOZP(model.koef.KOZP.data()),
-          KDIA(model.koef.KDIA.data()),
-          RSEI(model.koef.RSEI.data()) {}
+          H(model.wpot.WPOT.data()) {}
 };
 
 // ----------------------------------------------------------- point iteration
@@ -155,17 +140,7 @@ struct PointSweep : FlowEquation {
 //! True when the neighbours of a point sweep enter with their heads alone
 //! (PointSweep, Unit): ALFA = 1 and every head of the previous time step
 //! finite, which no sweep of a solve changes.
-bool unit_weighting(const Model& m) {
-    if (m.par2.ALFA != 1.0f) return false;
-    const auto& d = m.ndim;
-    for (int32_t K = 1; K <= d.NZ; ++K)
-        for (int32_t J = 1; J <= d.NY; ++J) {
-            const float* HA = m.wpot.WPOTA.row(J, K);
-            for (int32_t I = 0; I < d.NX; ++I)
-                if (!std::isfinite(HA[I])) return false;
-        }
-    return true;
-}
+bool unit_weighting(const Model& m) { return m.par2.ALFA == 1.0f && all_finite(m.wpot.WPOTA, m.ndim); }
 
 //! One sweep of the point iteration; returns its largest head change.
 //! Sweep orders other than alternating (1) run ascending, on the work team

@@ -3,6 +3,7 @@
 // sweeps of one solve.
 #pragma once
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,41 @@ inline void RICHTG(int32_t L, int32_t& A, int32_t& E, int32_t& S, int32_t N, int
     A = (q + 1) * M + d;
     E = (N - q) * M + d * N;
     S = M * (L % 2 - p) + d;
+}
+
+//! The node equations as the sweeps see them: plain pointers into the
+//! coefficient arrays, bound once per sweep.
+struct NodeEquations {
+    const float* KOXM;
+    const float* KOXP;
+    const float* KOYM;
+    const float* KOYP;
+    const float* KOZM;
+    const float* KOZP;
+    const float* KDIA;
+    const float* RSEI;
+
+    explicit NodeEquations(const KOEF& c)
+        : KOXM(c.KOXM.data()),
+          KOXP(c.KOXP.data()),
+          KOYM(c.KOYM.data()),
+          KOYP(c.KOYP.data()),
+          KOZM(c.KOZM.data()),
+          KOZP(c.KOZP.data()),
+          KDIA(c.KDIA.data()),
+          RSEI(c.RSEI.data()) {}
+};
+
+//! True when every value of the array over the active grid is finite.
+template <class T>
+bool all_finite(const NodeArray<T>& a, const NDIM& d) {
+    for (int32_t K = 1; K <= d.NZ; ++K)
+        for (int32_t J = 1; J <= d.NY; ++J) {
+            const T* row = a.row(J, K);
+            for (int32_t I = 0; I < d.NX; ++I)
+                if (!std::isfinite(row[I])) return false;
+        }
+    return true;
 }
 
 //! One equation a*x(i-1) + b*x(i) + c*x(i+1) = r of a tridiagonal system, and

@@ -27,19 +27,11 @@ namespace {
 //! update leaves PHATST out and notes in more that the node would have
 //! called it with a change to correct (see ascending_sweep_on_team).
 template <bool Trace, bool Unit, bool HasY, bool HasZ, bool Speculative = false>
-struct HeatPointSweep {
+struct HeatPointSweep : NodeEquations {
     Model& m;
     double* t;
     double* tn;  // where the new temperatures go and are read from: t, or another array when Speculative
     const double* ta;
-    const float* KOXM;
-    const float* KOXP;
-    const float* KOYM;
-    const float* KOYP;
-    const float* KOZM;
-    const float* KOZP;
-    const float* KDIA;
-    const float* RSEI;
     const int32_t* IFLG;
     double alfat;  // weight of the current temperature of a neighbour
     double rest;   // weight of its temperature of the previous time step, 1 - ALFAT
@@ -50,18 +42,11 @@ struct HeatPointSweep {
     bool more = false;  // a speculative update would have called PHATST
 
     HeatPointSweep(Model& model, double om, HeatAssembly* assembly, double* next = nullptr)
-        : m(model),
+        : NodeEquations(model.koef),
+          m(model),
           t(model.temp.TEMP.data()),
           tn(next != nullptr ? next : t),
           ta(model.temp.TEMPA.data()),
-          KOXM(model.koef.KOXM.data()),
-          KOXP(model.koef.KOXP.data()),
-          KOYM(model.koef.KOYM.data()),
-          KOYP(model.koef.KOYP.data()),
-          KOZM(model.koef.KOZM.data()),
-          KOZP(model.koef.KOZP.data()),
-          KDIA(model.koef.KDIA.data()),
-          RSEI(model.koef.RSEI.data()),
           IFLG(model.ifld.IFLG.data()),
           alfat(static_cast<double>(model.par1.ALFAT)),
           rest(static_cast<double>(1.0f - model.par1.ALFAT)),
@@ -126,17 +111,7 @@ struct HeatPointSweep {
 //! True when the neighbours of a point sweep enter with their temperatures
 //! alone (HeatPointSweep, Unit): ALFAT = 1 and every temperature of the
 //! previous time step finite, which no sweep of a solve changes.
-bool unit_weighting(const Model& m) {
-    if (m.par1.ALFAT != 1.0f) return false;
-    const auto& d = m.ndim;
-    for (int32_t K = 1; K <= d.NZ; ++K)
-        for (int32_t J = 1; J <= d.NY; ++J) {
-            const double* TA = m.temp.TEMPA.row(J, K);
-            for (int32_t I = 0; I < d.NX; ++I)
-                if (!std::isfinite(TA[I])) return false;
-        }
-    return true;
-}
+bool unit_weighting(const Model& m) { return m.par1.ALFAT == 1.0f && all_finite(m.temp.TEMPA, m.ndim); }
 
 //! One sweep of the point iteration; returns the largest change. The
 //! ascending order (IRICHT 0) runs on the work team while no node of the
