@@ -226,8 +226,13 @@ struct LineSweep : FlowEquation {
         };
         // The relaxed heads are formed as the back substitution delivers the
         // solution; they depend on nothing DELTAH changes.
+        // The back substitution is one chain of dependent operations; what
+        // hangs on it must not add a longer one. The largest change is kept
+        // with a plain maximum (a single instruction) and a NaN only noted;
+        // the crossing test has no branches.
         std::array<float, MAXLIN + 1> Hnew;
-        double e = 0.0;         // largest head change of the line
+        double e = 0.0;         // largest head change of the line, NaNs aside
+        bool lost = false;      // a change was not a number
         bool crossing = false;  // a node of the line passes through DELTAH
         auto store = [&](int32_t n, double x) {
             const Offset o = g.o0 + (n - 1) * g.step;
@@ -235,9 +240,11 @@ struct LineSweep : FlowEquation {
             const double relaxed = static_cast<double>(Hold) + R * (x - static_cast<double>(Hold));
             const float h = static_cast<float>(relaxed);
             Hnew[static_cast<std::size_t>(n)] = h;
-            raise_error(e, static_cast<double>(std::fabs(h - Hold)));
+            const double change = static_cast<double>(std::fabs(h - Hold));
+            e = change > e ? change : e;
+            lost |= change != change;
             const float Zo = tops.Zo[g.K0 + (n - 1) * g.DK];
-            crossing = crossing || (Hold < Zo && Zo < h) || h < Zo;
+            crossing |= ((Hold < Zo) & (Zo < h)) | (h < Zo);
         };
         const auto at = static_cast<std::size_t>(g.line) * static_cast<std::size_t>(LineFactors::kLength[g.axis]);
         double* den = factors.den[g.axis].get() + at;
@@ -248,6 +255,15 @@ struct LineSweep : FlowEquation {
         } else {
             eliminate<false>(g.N, den, P, row, store);
             known = 1;
+        }
+        if (lost) {
+            // The error the sweep reports is the last NaN in the order of
+            // the back substitution: raised again node by node, as it goes.
+            e = 0.0;
+            for (int32_t n = g.N; n >= 1; --n) {
+                const float Hold = H[g.o0 + (n - 1) * g.step];
+                raise_error(e, static_cast<double>(std::fabs(Hnew[static_cast<std::size_t>(n)] - Hold)));
+            }
         }
         raise_error(F, e);
         Offset o = g.o0;
