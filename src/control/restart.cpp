@@ -211,11 +211,82 @@ void put_field(std::string& out, double x, FieldForm f) {
     out.append(std::string_view(one.text()).substr(0, static_cast<std::size_t>(f.w)));
 }
 
+//! The restart file as it is written: the rows go to the scratch file in
+//! pieces of about kPiece bytes, so the file (several megabytes on a full
+//! grid) is never held whole in memory; finish forces it to the disk and
+//! renames it over path. The first failure stops the writing and is kept.
+class ScratchFile {
+public:
+    static constexpr std::size_t kPiece = std::size_t{1} << 18;
+
+    explicit ScratchFile(const char* scratch)
+        : scratch_(scratch), fd_(::open(scratch, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
+        if (fd_ < 0) error_ = errno;
+        opened_ = fd_ >= 0;
+        text_.reserve(kPiece + 4096);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    //! Lines laid out elsewhere, each with its line end.
+    void put_lines(std::string_view lines) {
+        text_.append(lines);
+        if (text_.size() >= kPiece) spill();
+    }
+
+    //! 0, or the errno of the step that failed, with the scratch file
+    //! removed; path is then untouched.
+    int finish(const char* path) {
+        spill();
+        if (error_ == 0 && ::fsync(fd_) != 0) error_ = errno;
+        if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+        fd_ = -1;
+        if (error_ == 0 && std::rename(scratch_, path) != 0) error_ = errno;
+        if (error_ != 0) {
+            if (opened_) ::unlink(scratch_);
+            return error_;
+        }
+        // Make the rename itself durable; a directory that refuses this still
+        // holds a complete file under either name.
+        const int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return 0;
+    }
+
+private:
+    //! Writes what has been laid out so far.
+    void spill() {
+        std::size_t done = 0;
+        while (error_ == 0 && done < text_.size()) {
+            const ssize_t n = ::write(fd_, text_.data() + done, text_.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error_ = n < 0 ? errno : EIO;
+            } else {
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        text_.clear();
+    }
+
+    const char* scratch_;
+    int fd_;
+    bool opened_ = false;
+    int error_ = 0;
+    std::string text_;
+};
+
 //! One row of a section as (50(10Fw.d/)) or (50(10(1PE9.2)/)) writes it:
 //! ten values a line, and an empty line after a row of a multiple of ten
 //! values.
 template <class T>
-void put_row(RecordBuffer& file, std::string& lines, FieldForm f, const T* v, int n) {
+void put_row(ScratchFile& file, std::string& lines, FieldForm f, const T* v, int n) {
     lines.clear();
     for (int i = 0; i < n; ++i) {
         put_field(lines, static_cast<double>(v[i]), f);
@@ -225,39 +296,6 @@ void put_row(RecordBuffer& file, std::string& lines, FieldForm f, const T* v, in
     file.put_lines(lines);
 }
 
-//! Writes text to the scratch file, forces it to the disk and renames it over
-//! path. 0, or the errno of the step that failed, with the scratch file
-//! removed; path is then untouched.
-int replace_file(const char* path, const char* scratch, std::string_view text) {
-    const int fd = ::open(scratch, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
-    int error = 0;
-    std::size_t done = 0;
-    while (error == 0 && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-        } else {
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-    if (error == 0 && std::rename(scratch, path) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(scratch);
-        return error;
-    }
-    // Make the rename itself durable; a directory that refuses this still
-    // holds a complete file under either name.
-    const int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return 0;
-}
 
 constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
 
@@ -391,7 +429,7 @@ void WARMOU(Model& m) {
     if (m.inf2.IBILD > 0) ROUTIN(m, "WARMOU");
     const auto& d = m.ndim;
     const int32_t mode = m.inf4.IMODE;
-    RecordBuffer file;
+    ScratchFile file(kRestartScratch);
 
     // The rows are laid out here, field by field as the row formats of the
     // sections lay them out.
@@ -417,7 +455,7 @@ void WARMOU(Model& m) {
                     put_row(file, line, FieldForm{9, 2, true, "(1PE9.2)"}, V->row(j, k), d.NX);
     }
 
-    const int error = replace_file(kRestartFile, kRestartScratch, file.text());
+    const int error = file.finish(kRestartFile);
     // The previous restart state stays as it was and the run goes on; the
     // first failure of a series is reported, and the end of the run says
     // that the file is stale while the last write has failed.
