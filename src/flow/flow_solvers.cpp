@@ -188,6 +188,17 @@ struct LineFactors {
             known[a].assign(static_cast<std::size_t>(kLines[a]), 0);
         }
     }
+    //! A new solve: no line's factors are known.
+    void forget_all() {
+        for (auto& k : known) std::fill(k.begin(), k.end(), uint8_t{0});
+    }
+    //! The calling thread's factors, ready for a new solve; their memory (a
+    //! few megabytes) is kept from solve to solve.
+    static LineFactors& reused() {
+        static thread_local LineFactors f;
+        f.forget_all();
+        return f;
+    }
     //! The coefficients of node (I,J,K) have changed: so have its three lines.
     void forget(int32_t I, int32_t J, int32_t K) {
         known[0][static_cast<std::size_t>((J - 1) + IY * (K - 1))] = 0;
@@ -308,7 +319,7 @@ void ITERAH(Model& m) {
         float OM = m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAH");
         const bool unit = unit_weighting(m);
-        AscendingSweeps<float> ascending;
+        AscendingSweeps<float>& ascending = reused_ascending_sweeps<float>();
         const float F = run_sweeps<float>(
             m, m.par2.EPSH, [&](int32_t L) { return point_sweep(m, L, OM, unit, ascending); }, [] {});
         if (m.inf2.IAENDR != 2) return;
@@ -324,7 +335,7 @@ void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
-        LineFactors factors;
+        LineFactors& factors = LineFactors::reused();
         const double F =
             run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R, factors); }, [] {});
         if (m.inf2.IAENDR != 2) return;

@@ -104,6 +104,17 @@ struct AscendingSweeps {
     bool speculate = true;                   //!< false once a sweep of the solve needed the plain order
 };
 
+//! The calling thread's AscendingSweeps, ready for a new solve. Its arrays
+//! are kept from solve to solve (they are as large as the grid), so that a
+//! time step does not ask the system for that memory again.
+template <class Value>
+AscendingSweeps<Value>& reused_ascending_sweeps() {
+    static thread_local AscendingSweeps<Value> a;
+    a.primed = false;
+    a.speculate = true;
+    return a;
+}
+
 //! Bands of rows of each layer.
 inline int32_t bands_per_layer(int32_t NY) { return (NY + kBandRows - 1) / kBandRows; }
 

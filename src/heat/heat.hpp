@@ -46,6 +46,9 @@ struct HeatAssembly {
     std::vector<uint8_t> touched;  //!< 1 = diagonal to be summed again (scratch of a re-assembly)
     std::vector<int32_t> diagonal; //!< offsets of the touched nodes
 };
+//! The calling thread's assembly record for a new heat solve (not valid);
+//! its arrays, as large as the grid, are kept from solve to solve.
+HeatAssembly& reused_heat_assembly();
 //! KOEFFT inside a heat solve (sweeps at ISTOFF >= 3, the box of PHATST):
 //! the right-hand side of every node whose storage term KSPE changes is
 //! rebuilt with it; all other nodes keep their RSEI. With the solve's

@@ -535,11 +535,11 @@ void assemble_whole_grid(Model& m, bool in_solve, HeatAssembly& a) {
     const int32_t nf = heat_face_count(d);
     const bool konvek = m.inf2.KONVEK == 1;
     constexpr std::size_t nodes = std::size_t{IX} * IY * IZ;
-    a.Tc.resize(nodes);
-    a.dT.resize(nodes);
-    a.liquid.resize(nodes);
-    a.lambda.resize(nodes);
-    a.cmean.resize(nodes);
+    a.Tc.assign(nodes, 0.0f);
+    a.dT.assign(nodes, 0.0f);
+    a.liquid.assign(nodes, 0);
+    a.lambda.assign(nodes, 0.0f);
+    a.cmean.assign(nodes, 0.0f);
     a.marked.assign(nodes, 0);
     a.touched.assign(nodes, 0);
     a.nodes.clear();
@@ -711,7 +711,8 @@ void koefft_traced(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int
         } else if (record != nullptr) {
             assemble_whole_grid(m, in_solve, *record);
         } else {
-            HeatAssembly scratch;
+            static thread_local HeatAssembly scratch;  // its arrays kept from call to call
+            scratch.valid = false;
             assemble_whole_grid(m, in_solve, scratch);
         }
         return;
@@ -725,6 +726,12 @@ void koefft_traced(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int
 }
 
 }  // namespace
+
+HeatAssembly& reused_heat_assembly() {
+    static thread_local HeatAssembly a;
+    a.valid = false;
+    return a;
+}
 
 void KONINF(Model& m, int32_t I, int32_t J, int32_t K) {
     m.inf2.IBILD >= 2 ? koninf_impl<true>(m, I, J, K) : koninf_impl<false>(m, I, J, K);

@@ -210,8 +210,8 @@ void ITERAT(Model& m) {
         if (m.inf2.IBILD >= 1) ROUTIN(m, "ITERAT");
         float omega = m.par1.OMEGT;
         const bool unit = unit_weighting(m);
-        HeatAssembly record;
-        AscendingSweeps<double> ascending;
+        HeatAssembly& record = reused_heat_assembly();
+        AscendingSweeps<double>& ascending = reused_ascending_sweeps<double>();
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
@@ -232,7 +232,7 @@ void IADITP(Model& m) {
     for (;;) {
         float omega = -m.par1.OMEGT;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADITP");
-        HeatAssembly record;
+        HeatAssembly& record = reused_heat_assembly();
         const double E = run_sweeps<double>(
             m, m.par1.EPST,
             [&](int32_t N) {
