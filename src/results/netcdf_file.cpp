@@ -70,6 +70,14 @@ void NetcdfFile::check(int status) const {
 void NetcdfFile::open(const std::string& path) {
     name_ = path;
     check_creatable(path);
+    // Loading the library takes some milliseconds of processor time: the
+    // writer does it while the run reads its deck and sets up the grid, with
+    // the second processor still free. A library that cannot be loaded is
+    // reported when the file is created.
+    writer_.post([] {
+        std::string reason;
+        netcdf_library(reason);
+    });
 }
 
 int NetcdfFile::define(const NodeField& f, const std::vector<int>& dims) {
