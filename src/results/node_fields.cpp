@@ -2,6 +2,10 @@
 #include "results/node_fields.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 #include <type_traits>
 
 #include "flow/properties.hpp"
@@ -47,6 +51,47 @@ template <class T>
 NodeField stored(const Model& m, std::string name, std::string long_name, std::string units, const NodeArray<T>& a) {
     return field<T>(m, std::move(name), std::move(long_name), std::move(units),
                     [&a](int32_t j, int32_t k, T* out, std::size_t nx) { std::copy_n(a.row(j, k), nx, out); });
+}
+
+//! Buffers of gathered fields that the files have written, kept for the
+//! next snapshot. A field of the full grid is too large for the heap's free
+//! lists: each new buffer would be fresh pages from the system, zeroed and
+//! mapped one by one on the computing thread, and each one given back would
+//! make every processor of the process drop its address translations.
+class FieldBuffers {
+public:
+    //! A buffer of the given size; back here when its last holder lets go.
+    std::shared_ptr<unsigned char[]> take(std::size_t bytes) {
+        std::unique_ptr<unsigned char[]> buffer;
+        {
+            std::lock_guard lock(mutex_);
+            const auto same = std::find_if(free_.begin(), free_.end(), [&](const auto& b) { return b.first == bytes; });
+            if (same != free_.end()) {
+                buffer = std::move(same->second);
+                free_.erase(same);
+            }
+        }
+        if (!buffer) buffer.reset(new unsigned char[bytes]);
+        return {buffer.release(), [this, bytes](unsigned char* p) { give_back(p, bytes); }};
+    }
+
+private:
+    //! Keeps the buffer unless enough for two snapshots are kept already.
+    void give_back(unsigned char* p, std::size_t bytes) {
+        std::unique_ptr<unsigned char[]> buffer(p);
+        std::lock_guard lock(mutex_);
+        if (free_.size() < kKept) free_.emplace_back(bytes, std::move(buffer));
+    }
+
+    static constexpr std::size_t kKept = 24;
+    std::mutex mutex_;
+    std::vector<std::pair<std::size_t, std::unique_ptr<unsigned char[]>>> free_;
+};
+
+//! A buffer for a gathered field of the given size.
+std::shared_ptr<unsigned char[]> field_buffer(std::size_t bytes) {
+    static FieldBuffers* const buffers = new FieldBuffers;  // outlives every holder of a buffer
+    return buffers->take(bytes);
 }
 
 }  // namespace
@@ -133,7 +178,7 @@ std::vector<GatheredField> gather_fields(const std::vector<NodeField>& fields, c
     std::vector<GatheredField> gathered;
     for (const NodeField& f : fields) {
         // Every byte is gathered: the buffer need not be cleared first.
-        std::shared_ptr<unsigned char[]> values(new unsigned char[value_size(f.type) * cells]);
+        std::shared_ptr<unsigned char[]> values = field_buffer(value_size(f.type) * cells);
         f.gather(LayerOrder::TopDown, values.get());
         gathered.push_back({f.type, std::move(values)});
     }
