@@ -8,10 +8,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
@@ -171,57 +169,19 @@ float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<floa
 
 // ------------------------------------------------------------ line iteration
 
-//! The pivots and elimination factors of every grid line, kept through a
-//! solve: they depend only on the line's coefficients, which stay unless a
-//! node of the line passes through DELTAH.
-struct LineFactors {
-    static constexpr int32_t kLength[3] = {IX, IY, IZ};            //!< longest line of each axis
-    static constexpr int32_t kLines[3] = {IY * IZ, IX * IZ, IX * IY};  //!< lines of each axis
-    std::unique_ptr<double[]> den[3], P[3];  //!< per axis, line by line at line*kLength
-    std::vector<uint8_t> known[3];           //!< 1 = den and P of the line hold for its coefficients
-
-    LineFactors() {
-        for (int a = 0; a < 3; ++a) {
-            const auto size = static_cast<std::size_t>(kLines[a]) * static_cast<std::size_t>(kLength[a]);
-            den[a] = std::make_unique_for_overwrite<double[]>(size);
-            P[a] = std::make_unique_for_overwrite<double[]>(size);
-            known[a].assign(static_cast<std::size_t>(kLines[a]), 0);
-        }
-    }
-    //! A new solve: no line's factors are known.
-    void forget_all() {
-        for (auto& k : known) std::fill(k.begin(), k.end(), uint8_t{0});
-    }
-    //! The calling thread's factors, ready for a new solve; their memory (a
-    //! few megabytes) is kept from solve to solve.
-    static LineFactors& reused() {
-        static thread_local LineFactors f;
-        f.forget_all();
-        return f;
-    }
-    //! The coefficients of node (I,J,K) have changed: so have its three lines.
-    void forget(int32_t I, int32_t J, int32_t K) {
-        known[0][static_cast<std::size_t>((J - 1) + IY * (K - 1))] = 0;
-        known[1][static_cast<std::size_t>((I - 1) + IX * (K - 1))] = 0;
-        known[2][static_cast<std::size_t>((I - 1) + IX * (J - 1))] = 0;
-    }
-};
-
 //! The state one line sweep works on.
 struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
     double F;  // largest head change of the sweep
     const LayerTops& tops;
-    LineFactors& factors;
 
-    LineSweep(Model& model, float r, const LayerTops& layer_tops, LineFactors& line_factors)
-        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops), factors(line_factors) {}
+    LineSweep(Model& model, float r, const LayerTops& layer_tops)
+        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
 
     //! Builds and solves the line, then relaxes its heads. Each equation is
     //! formed as the elimination reaches it: the right-hand side summed in
     //! double from zero, the off-line neighbour terms (each product in single)
-    //! in face order, then RSEI. The line's pivots and factors are those of
-    //! its last solve while its coefficients stay.
+    //! in face order, then RSEI.
     template <bool Am, bool Ap, bool Bm, bool Bp>
     void solve(const GridLine& g) {
         auto row = [&](int32_t n) {
@@ -257,16 +217,7 @@ struct LineSweep : FlowEquation {
             const float Zo = tops.Zo[g.K0 + (n - 1) * g.DK];
             crossing |= ((Hold < Zo) & (Zo < h)) | (h < Zo);
         };
-        const auto at = static_cast<std::size_t>(g.line) * static_cast<std::size_t>(LineFactors::kLength[g.axis]);
-        double* den = factors.den[g.axis].get() + at;
-        double* P = factors.P[g.axis].get() + at;
-        uint8_t& known = factors.known[g.axis][static_cast<std::size_t>(g.line)];
-        if (known) {
-            eliminate<true>(g.N, den, P, row, store);
-        } else {
-            eliminate<false>(g.N, den, P, row, store);
-            known = 1;
-        }
+        solve_tridiagonal(g.N, row, store);
         if (lost) {
             // The error the sweep reports is the last NaN in the order of
             // the back substitution: raised again node by node, as it goes.
@@ -292,15 +243,14 @@ struct LineSweep : FlowEquation {
             const float Zo = tops.Zo[K];
             if (Hold < Zo && Zo < h) DELTAH(m, I, J, K);
             if (h < Zo) DELTAH(m, I, J, K);
-            if ((Hold < Zo && Zo < h) || h < Zo) factors.forget(I, J, K);
         }
     }
 };
 
 //! One sweep of the line iteration; returns its largest head change.
-double line_sweep(Model& m, int32_t L, float R, LineFactors& factors) {
+double line_sweep(Model& m, int32_t L, float R) {
     const LayerTops tops(m);
-    LineSweep s(m, R, tops, factors);
+    LineSweep s(m, R, tops);
     for_each_line(m.koef, s.NX, s.NY, s.NZ, L, [&](const GridLine& g) {
         with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) { s.template solve<am, ap, bm, bp>(g); });
     });
@@ -335,9 +285,8 @@ void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
-        LineFactors& factors = LineFactors::reused();
         const double F =
-            run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R, factors); }, [] {});
+            run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         float AL = m.par2.ALFA;
         OMEGAT(m, F, R, AL);

@@ -70,43 +70,30 @@ struct TridiagonalRow {
 //! The tridiagonal solve of THOMAS on equations handed over one at a time:
 //! row(i) gives equation i = 1..N as the elimination reaches it, so that a
 //! solver can form each equation just before it is eliminated, and
-//! store(i, x) receives the solution, i = N..1. The pivots den(i) and the
-//! factors P(i) go to den[i-1] and P[i-1]; with Known they are taken from
-//! there instead, from an earlier solve of a line with the same a, b and c
-//! (they depend on nothing else), and row(i) need not give b and c. The
-//! operations and their order are those of THOMAS.
-template <bool Known, class Row, class Store>
-[[gnu::always_inline]] inline void eliminate(int32_t N, double* den, double* P, Row&& row, Store&& store) {
-    std::array<double, MAXLIN> Q;
+//! store(i, x) receives the solution, i = N..1. The operations and their
+//! order are those of THOMAS. The pivots are formed anew at every solve:
+//! their chain runs beside the one of the right-hand side at no cost in
+//! time, where pivots kept from an earlier solve of the line would have to
+//! come back from memory.
+template <class Row, class Store>
+[[gnu::always_inline]] inline void solve_tridiagonal(int32_t N, Row&& row, Store&& store) {
+    std::array<double, MAXLIN> P, Q;
     double p = 0.0, q = 0.0;  // P(0) = Q(0) = 0
     for (int32_t i = 0; i < N; ++i) {
         const TridiagonalRow e = row(i + 1);
-        double d;
-        if constexpr (Known) {
-            d = den[i];
-        } else {
-            d = e.b - e.a * p;
-            p = d == 0.0 ? 0.0 : e.c / d;
-            den[i] = d;
-            P[i] = p;
-        }
+        const double d = e.b - e.a * p;
+        p = d == 0.0 ? 0.0 : e.c / d;
         // A zero pivot leaves the node at its current value.
         q = d == 0.0 ? e.x0 : (e.r - e.a * q) / d;
+        P[static_cast<std::size_t>(i)] = p;
         Q[static_cast<std::size_t>(i)] = q;
     }
     double x = q;
     store(N, x);
     for (int32_t i = N - 2; i >= 0; --i) {
-        x = Q[static_cast<std::size_t>(i)] - P[i] * x;
+        x = Q[static_cast<std::size_t>(i)] - P[static_cast<std::size_t>(i)] * x;
         store(i + 1, x);
     }
-}
-
-//! eliminate with the factors kept locally.
-template <class Row, class Store>
-[[gnu::always_inline]] inline void solve_tridiagonal(int32_t N, Row&& row, Store&& store) {
-    std::array<double, MAXLIN> den, P;
-    eliminate<false>(N, den.data(), P.data(), row, store);
 }
 
 //! THOMAS: solves TDA(i)*x(i-1) + TDB(i)*x(i) + TDC(i)*x(i+1) = TDR(i),
@@ -137,8 +124,6 @@ struct GridLine {
     std::ptrdiff_t sb;
     int32_t I0, J0, K0, DI, DJ, DK;
     std::array<bool, 4> has;
-    int32_t axis;  //!< 0 X, 1 Y, 2 Z
-    int32_t line;  //!< number of the line among those of its axis: J-1 + IY*(K-1), I-1 + IX*(K-1), I-1 + IX*(J-1)
 };
 
 //! The lines of line sweep number L, each handed to solve(line): X lines
@@ -162,7 +147,7 @@ void for_each_line(const KOEF& c, int32_t NX, int32_t NY, int32_t NZ, int32_t L,
             order(NZ != 1 ? K : L, NY, [&](int32_t J) {
                 solve(GridLine{NodeArray<float>::offset(1, J, K), 1, NX, c.KOXM.data(), c.KOXP.data(), c.KOYM.data(),
                                c.KOYP.data(), sy, c.KOZM.data(), c.KOZP.data(), sz, 1, J, K, 1, 0, 0,
-                               {J != 1, J != NY, K != 1, K != NZ}, 0, (J - 1) + IY * (K - 1)});
+                               {J != 1, J != NY, K != 1, K != NZ}});
             });
         });
     }
@@ -171,7 +156,7 @@ void for_each_line(const KOEF& c, int32_t NX, int32_t NY, int32_t NZ, int32_t L,
             order(I, NZ, [&](int32_t K) {
                 solve(GridLine{NodeArray<float>::offset(I, 1, K), sy, NY, c.KOYM.data(), c.KOYP.data(), c.KOXM.data(),
                                c.KOXP.data(), 1, c.KOZM.data(), c.KOZP.data(), sz, I, 1, K, 0, 1, 0,
-                               {I != 1, I != NX, K != 1, K != NZ}, 1, (I - 1) + IX * (K - 1)});
+                               {I != 1, I != NX, K != 1, K != NZ}});
             });
         });
     }
@@ -180,7 +165,7 @@ void for_each_line(const KOEF& c, int32_t NX, int32_t NY, int32_t NZ, int32_t L,
             order(J, NX, [&](int32_t I) {
                 solve(GridLine{NodeArray<float>::offset(I, J, 1), sz, NZ, c.KOZM.data(), c.KOZP.data(), c.KOXM.data(),
                                c.KOXP.data(), 1, c.KOYM.data(), c.KOYP.data(), sy, I, J, 1, 0, 0, 1,
-                               {I != 1, I != NX, J != 1, J != NY}, 2, (I - 1) + IX * (J - 1)});
+                               {I != 1, I != NX, J != 1, J != NY}});
             });
         });
     }
