@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "flow/flow.hpp"
 #include "flow/layer_faces.hpp"
@@ -169,14 +170,50 @@ float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<floa
 
 // ------------------------------------------------------------ line iteration
 
+//! The equation of every node as the line sweeps read it: its eight
+//! coefficients side by side (KOXM, KOXP, KOYM, KOYP, KOZM, KOZP, KDIA,
+//! RSEI), two nodes to a cache line. Along a Y or a Z line the separate
+//! arrays put each coefficient of a node into a cache line of its own, eight
+//! lines per node from memory. Packed once per solve; DELTAH, which changes
+//! the coefficients of a node inside the solve, is followed by a new packing
+//! of that node.
+class PackedEquations {
+public:
+    static constexpr int kXM = 0, kYM = 2, kZM = 4, kDIA = 6, kSEI = 7;
+
+    //! The calling thread's store, packed from the model's coefficients;
+    //! its memory is kept from solve to solve.
+    static PackedEquations& packed(const Model& m) {
+        static thread_local PackedEquations e;
+        const auto& d = m.ndim;
+        for (int32_t K = 1; K <= d.NZ; ++K)
+            for (int32_t J = 1; J <= d.NY; ++J)
+                for (int32_t I = 1; I <= d.NX; ++I) e.pack(m.koef, I, J, K);
+        return e;
+    }
+    //! Packs the coefficients of node (I,J,K) anew.
+    void pack(const KOEF& c, int32_t I, int32_t J, int32_t K) {
+        const Offset o = NodeArray<float>::offset(I, J, K);
+        float* p = &v_[static_cast<std::size_t>(o) * 8];
+        p[0] = c.KOXM.data()[o], p[1] = c.KOXP.data()[o], p[2] = c.KOYM.data()[o], p[3] = c.KOYP.data()[o];
+        p[4] = c.KOZM.data()[o], p[5] = c.KOZP.data()[o], p[6] = c.KDIA.data()[o], p[7] = c.RSEI.data()[o];
+    }
+    //! Coefficient k (kXM ... kSEI) of node offset o is at (*this)[k][8 * o].
+    const float* operator[](int k) const { return v_.data() + k; }
+
+private:
+    std::vector<float> v_ = std::vector<float>(std::size_t{8} * IX * IY * IZ);
+};
+
 //! The state one line sweep works on.
 struct LineSweep : FlowEquation {
     double R;  // relaxation factor, positive
     double F;  // largest head change of the sweep
     const LayerTops& tops;
+    PackedEquations& E;
 
-    LineSweep(Model& model, float r, const LayerTops& layer_tops)
-        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops) {}
+    LineSweep(Model& model, float r, const LayerTops& layer_tops, PackedEquations& equations)
+        : FlowEquation(model), R(static_cast<double>(r)), F(0.0), tops(layer_tops), E(equations) {}
 
     //! Builds and solves the line, then relaxes its heads. Each equation is
     //! formed as the elimination reaches it: the right-hand side summed in
@@ -184,23 +221,36 @@ struct LineSweep : FlowEquation {
     //! in face order, then RSEI.
     template <bool Am, bool Ap, bool Bm, bool Bp>
     void solve(const GridLine& g) {
+        // The line's own direction and the off-line directions a and b, as
+        // for_each_line gives them: X lines a = Y, b = Z; Y lines a = X,
+        // b = Z; Z lines a = X, b = Y.
+        const int line = g.DI != 0 ? PackedEquations::kXM : g.DJ != 0 ? PackedEquations::kYM : PackedEquations::kZM;
+        const float* lm = E[line];
+        const float* lp = E[line + 1];
+        const float* am = E[g.DI != 0 ? PackedEquations::kYM : PackedEquations::kXM];
+        const float* ap = am + 1;
+        const float* bm = E[g.DK != 0 ? PackedEquations::kYM : PackedEquations::kZM];
+        const float* bp = bm + 1;
+        const float* dia = E[PackedEquations::kDIA];
+        const float* sei = E[PackedEquations::kSEI];
         auto row = [&](int32_t n) {
             const Offset o = g.o0 + (n - 1) * g.step;
+            const Offset c = 8 * o;
             double r = 0.0;
-            if constexpr (Am) r += static_cast<double>(g.am[o] * H[o - g.sa]);
-            if constexpr (Ap) r += static_cast<double>(g.ap[o] * H[o + g.sa]);
-            if constexpr (Bm) r += static_cast<double>(g.bm[o] * H[o - g.sb]);
-            if constexpr (Bp) r += static_cast<double>(g.bp[o] * H[o + g.sb]);
-            return TridiagonalRow{-static_cast<double>(g.lm[o]), static_cast<double>(KDIA[o]),
-                                  -static_cast<double>(g.lp[o]), r + static_cast<double>(RSEI[o]),
+            if constexpr (Am) r += static_cast<double>(am[c] * H[o - g.sa]);
+            if constexpr (Ap) r += static_cast<double>(ap[c] * H[o + g.sa]);
+            if constexpr (Bm) r += static_cast<double>(bm[c] * H[o - g.sb]);
+            if constexpr (Bp) r += static_cast<double>(bp[c] * H[o + g.sb]);
+            return TridiagonalRow{-static_cast<double>(lm[c]), static_cast<double>(dia[c]),
+                                  -static_cast<double>(lp[c]), r + static_cast<double>(sei[c]),
                                   static_cast<double>(H[o])};
         };
         // The relaxed heads are formed as the back substitution delivers the
-        // solution; they depend on nothing DELTAH changes.
-        // The back substitution is one chain of dependent operations; what
-        // hangs on it must not add a longer one. The largest change is kept
-        // with a plain maximum (a single instruction) and a NaN only noted;
-        // the crossing test has no branches.
+        // solution; they depend on nothing DELTAH changes. The back
+        // substitution is one chain of dependent operations; what hangs on
+        // it must not add a longer one. The largest change is kept with a
+        // plain maximum (a single instruction) and a NaN only noted; the
+        // crossing test has no branches.
         std::array<float, MAXLIN + 1> Hnew;
         double e = 0.0;         // largest head change of the line, NaNs aside
         bool lost = false;      // a change was not a number
@@ -241,16 +291,18 @@ struct LineSweep : FlowEquation {
             const float h = Hnew[static_cast<std::size_t>(n)];
             H[o] = h;
             const float Zo = tops.Zo[K];
-            if (Hold < Zo && Zo < h) DELTAH(m, I, J, K);
+            const bool rose = Hold < Zo && Zo < h;
+            if (rose) DELTAH(m, I, J, K);
             if (h < Zo) DELTAH(m, I, J, K);
+            if (rose || h < Zo) E.pack(m.koef, I, J, K);
         }
     }
 };
 
 //! One sweep of the line iteration; returns its largest head change.
-double line_sweep(Model& m, int32_t L, float R) {
+double line_sweep(Model& m, int32_t L, float R, PackedEquations& equations) {
     const LayerTops tops(m);
-    LineSweep s(m, R, tops);
+    LineSweep s(m, R, tops, equations);
     for_each_line(m.koef, s.NX, s.NY, s.NZ, L, [&](const GridLine& g) {
         with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) { s.template solve<am, ap, bm, bp>(g); });
     });
@@ -285,8 +337,9 @@ void IADIST(Model& m) {
     for (;;) {
         float R = -m.par2.OMEGA;
         if (m.inf2.IBILD >= 1) ROUTIN(m, "IADIST");
-        const double F =
-            run_sweeps<double>(m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R); }, [] {});
+        PackedEquations& equations = PackedEquations::packed(m);
+        const double F = run_sweeps<double>(
+            m, m.par2.EPSH, [&](int32_t L) { return line_sweep(m, L, R, equations); }, [] {});
         if (m.inf2.IAENDR != 2) return;
         float AL = m.par2.ALFA;
         OMEGAT(m, F, R, AL);
