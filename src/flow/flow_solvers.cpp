@@ -74,7 +74,7 @@ struct PointSweep : FlowEquation {
     float ALFA;   // weight of the current head of a neighbour
     float ALFA1;  // weight of its head of the previous time step, 1 - ALFA
     float OM;     // relaxation factor
-    float F;      // largest head change of the sweep
+    LargestChange<float> F;  // largest head change of the sweep
     const LayerTops& tops;
     float* Hn;          // where the new heads go and are read from: H, or another array when Speculative
     bool more = false;  // a speculative update would have called DELTAH
@@ -86,7 +86,6 @@ struct PointSweep : FlowEquation {
           ALFA(model.par2.ALFA),
           ALFA1(1.0f - model.par2.ALFA),
           OM(om),
-          F(0.0f),
           tops(layer_tops),
           Hn(next != nullptr ? next : H) {}
 
@@ -131,7 +130,7 @@ struct PointSweep : FlowEquation {
             if (Hold < Zo && Zo < Hnew) DELTAH(m, I, J, K);  // rose through the cell top
             if (Hnew < Zo) DELTAH(m, I, J, K);               // partly saturated
         }
-        raise_error(F, std::fabs(Hold - Hnew));
+        F.add(std::fabs(Hold - Hnew));
         return Hnew;
     }
 };
@@ -157,11 +156,11 @@ float point_sweep(Model& m, int32_t L, float OM, bool unit, AscendingSweeps<floa
                                   [&](const float*, float* next) {
                                       return PointSweep<u, has_y, has_z, true>(m, OM, tops, next);
                                   },
-                                  [&](const auto& s) { raise_error(F, s.F); }))
+                                  [&](const auto& s) { raise_error(F, s.F.value()); }))
                     return;
                 PointSweep<u, has_y, has_z> s(m, OM, tops);
                 point_sweep_rows(s, s.H, d.NX, d.NY, d.NZ, L, M);
-                F = s.F;
+                F = s.F.value();
             });
         });
     });
@@ -249,35 +248,22 @@ struct LineSweep : FlowEquation {
         // solution; they depend on nothing DELTAH changes. The back
         // substitution is one chain of dependent operations; what hangs on
         // it must not add a longer one. The largest change is kept with a
-        // plain maximum (a single instruction) and a NaN only noted; the
-        // crossing test has no branches.
+        // plain maximum (LargestChange); the crossing test has no branches.
         std::array<float, MAXLIN + 1> Hnew;
-        double e = 0.0;         // largest head change of the line, NaNs aside
-        bool lost = false;      // a change was not a number
-        bool crossing = false;  // a node of the line passes through DELTAH
+        LargestChange<double> e;  // largest head change of the line
+        bool crossing = false;    // a node of the line passes through DELTAH
         auto store = [&](int32_t n, double x) {
             const Offset o = g.o0 + (n - 1) * g.step;
             const float Hold = H[o];
             const double relaxed = static_cast<double>(Hold) + R * (x - static_cast<double>(Hold));
             const float h = static_cast<float>(relaxed);
             Hnew[static_cast<std::size_t>(n)] = h;
-            const double change = static_cast<double>(std::fabs(h - Hold));
-            e = change > e ? change : e;
-            lost |= change != change;
+            e.add(static_cast<double>(std::fabs(h - Hold)));
             const float Zo = tops.Zo[g.K0 + (n - 1) * g.DK];
             crossing |= ((Hold < Zo) & (Zo < h)) | (h < Zo);
         };
         solve_tridiagonal(g.N, row, store);
-        if (lost) {
-            // The error the sweep reports is the last NaN in the order of
-            // the back substitution: raised again node by node, as it goes.
-            e = 0.0;
-            for (int32_t n = g.N; n >= 1; --n) {
-                const float Hold = H[g.o0 + (n - 1) * g.step];
-                raise_error(e, static_cast<double>(std::fabs(Hnew[static_cast<std::size_t>(n)] - Hold)));
-            }
-        }
-        raise_error(F, e);
+        raise_error(F, e.value());
         Offset o = g.o0;
         if (!crossing) {
             for (int32_t n = 1; n <= g.N; ++n, o += g.step) H[o] = Hnew[static_cast<std::size_t>(n)];

@@ -199,6 +199,34 @@ inline void raise_error(T& F, T change) {
     if (change > F || change != change) F = change;
 }
 
+//! The largest change of a sweep as raise_error keeps it, change after
+//! change from zero, with a shorter chain of dependent operations: the
+//! largest change is a plain maximum (one instruction), and a NaN, which
+//! raise_error would keep, is noted aside; the last one wins there too.
+//! Equal changes are equal in every bit (they are not negative), so the
+//! maximum is the value raise_error keeps.
+template <class T>
+struct LargestChange {
+    T top = 0;
+    T nan = 0;
+    bool lost = false;
+
+    void add(T change) {
+        top = change > top ? change : top;
+        if (change != change) [[unlikely]] {
+            lost = true;
+            nan = noted(change);
+        }
+    }
+    T value() const { return lost ? nan : top; }
+
+private:
+    //! The NaN as it came. A call of its own keeps the compiler from turning
+    //! the rare branch above into conditional moves, a chain of its own
+    //! through every change.
+    [[gnu::noinline, gnu::cold]] static T noted(T change) { return change; }
+};
+
 //! The console progress line after a sweep; a single-precision error prints
 //! the same digits widened to double.
 inline void write_sweep_progress(Model& m, double error) {

@@ -126,11 +126,12 @@ inline int32_t bands_per_layer(int32_t NY) { return (NY + kBandRows - 1) / kBand
 }
 
 //! The Rows rows of band u (layer u / nb + 1, rows from (u % nb) * kBandRows
-//! + 1) with the node functor, reading the old values from v and the new
-//! ones from w (see point_row; the functor writes to w). The functor comes
-//! and goes by value, so that its members stay in registers.
+//! + 1) with the node functor, reading the old values from v; the functor
+//! writes the new ones to the second array and reads those of the rows
+//! before from there. The functor comes and goes by value, so that its
+//! members stay in registers.
 template <int32_t Rows, class Value, class Node>
-Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32_t NY, int32_t NZ, int32_t u,
+Node ascending_band(Node node, const Value* v, int32_t NX, int32_t NY, int32_t NZ, int32_t u,
                     std::vector<std::atomic<int32_t>>& done) {
     const int32_t nb = bands_per_layer(NY);
     const int32_t K = u / nb + 1, b = u % nb, J0 = b * kBandRows + 1;
@@ -140,17 +141,21 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
         r[q] = RowNeighbours{J0 + q > 1, J0 + q < NY, K > 1, K < NZ};
         o1[q] = NodeArray<Value>::offset(1, J0 + q, K);
     }
+    // The new value of each row's last node stays in a register for the
+    // row's next node, as in point_row: the chain of each row does not pass
+    // through memory. It is the value the update wrote to w.
+    Value last[Rows] = {};
     auto one = [&](int32_t q, int32_t I) __attribute__((always_inline)) {
         const std::ptrdiff_t o = o1[q] + (I - 1);
         const int32_t J = J0 + q;
         if (NX == 1) {
-            node.template update<false, false>(o, I, J, K, r[q], Value{}, Value{});
+            last[q] = node.template update<false, false>(o, I, J, K, r[q], Value{}, Value{});
         } else if (I == 1) {
-            node.template update<false, true>(o, I, J, K, r[q], Value{}, v[o + 1]);
+            last[q] = node.template update<false, true>(o, I, J, K, r[q], Value{}, v[o + 1]);
         } else if (I == NX) {
-            node.template update<true, false>(o, I, J, K, r[q], w[o - 1], Value{});
+            last[q] = node.template update<true, false>(o, I, J, K, r[q], last[q], Value{});
         } else {
-            node.template update<true, true>(o, I, J, K, r[q], w[o - 1], v[o + 1]);
+            last[q] = node.template update<true, true>(o, I, J, K, r[q], last[q], v[o + 1]);
         }
     };
     auto& mine = done[static_cast<std::size_t>(u)];
@@ -161,10 +166,11 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
         if (b > 0) await_step(done[static_cast<std::size_t>(u - 1)], std::min(s, NX) + kBandRows - 1, seen_before);
         if (u >= nb) await_step(done[static_cast<std::size_t>(u - nb)], s, seen_below);
         if (s > Rows && s < NX) {  // every row inside the grid's X range
+#pragma GCC unroll 8
             for (int32_t q = 0; q < Rows; ++q) {
                 const int32_t I = s - q;
                 const std::ptrdiff_t o = o1[q] + (I - 1);
-                node.template update<true, true>(o, I, J0 + q, K, r[q], w[o - 1], v[o + 1]);
+                last[q] = node.template update<true, true>(o, I, J0 + q, K, r[q], last[q], v[o + 1]);
             }
         } else {
             for (int32_t q = 0; q < Rows; ++q)
@@ -177,12 +183,12 @@ Node ascending_band(Node node, const Value* v, const Value* w, int32_t NX, int32
 
 //! ascending_band with Rows = rows (1..kBandRows).
 template <int32_t Rows = kBandRows, class Value, class Node>
-Node band_of_rows(int32_t rows, Node node, const Value* v, const Value* w, int32_t NX, int32_t NY, int32_t NZ,
+Node band_of_rows(int32_t rows, Node node, const Value* v, int32_t NX, int32_t NY, int32_t NZ,
                   int32_t u, std::vector<std::atomic<int32_t>>& done) {
     if constexpr (Rows > 1) {
-        if (rows < Rows) return band_of_rows<Rows - 1>(rows, std::move(node), v, w, NX, NY, NZ, u, done);
+        if (rows < Rows) return band_of_rows<Rows - 1>(rows, std::move(node), v, NX, NY, NZ, u, done);
     }
-    return ascending_band<Rows>(std::move(node), v, w, NX, NY, NZ, u, done);
+    return ascending_band<Rows>(std::move(node), v, NX, NY, NZ, u, done);
 }
 
 //! One ascending sweep of the model's values on the work team (see above).
@@ -218,7 +224,7 @@ bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values
         const int32_t nb = bands_per_layer(NY);
         for (int32_t u = member; u < units; u += members) {
             const int32_t rows = std::min(kBandRows, NY - (u % nb) * kBandRows);
-            node.emplace(band_of_rows(rows, *node, v, w, NX, NY, NZ, u, a.done));
+            node.emplace(band_of_rows(rows, *node, v, NX, NY, NZ, u, a.done));
         }
     };
     team.run(task);

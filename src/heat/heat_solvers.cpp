@@ -38,7 +38,7 @@ struct HeatPointSweep : NodeEquations {
     double omega;  // relaxation factor
     bool phase;    // PHATST after every update
     HeatAssembly* record;  // the solve's assembly record
-    double E;      // largest change of the sweep
+    LargestChange<double> E;  // largest change of the sweep
     bool more = false;  // a speculative update would have called PHATST
 
     HeatPointSweep(Model& model, double om, HeatAssembly* assembly, double* next = nullptr)
@@ -52,8 +52,7 @@ struct HeatPointSweep : NodeEquations {
           rest(static_cast<double>(1.0f - model.par1.ALFAT)),
           omega(om),
           phase(model.inf2.IPHASE > 0),
-          record(assembly),
-          E(0.0) {}
+          record(assembly) {}
 
     //! WICHTP of the neighbour at offset q whose current temperature is v.
     double weighted(double v, std::ptrdiff_t q) const {
@@ -103,7 +102,7 @@ struct HeatPointSweep : NodeEquations {
                 T1 = t[p];
             }
         }
-        raise_error(E, std::fabs(T1 - T0));
+        E.add(std::fabs(T1 - T0));
         return T1;
     }
 };
@@ -130,11 +129,11 @@ double point_sweep(Model& m, int32_t N, double omega, bool unit, HeatAssembly& r
                         [&](const double*, double* next) {
                             return HeatPointSweep<false, u, has_y, has_z, true>(m, omega, &record, next);
                         },
-                        [&](const auto& s) { raise_error(E, s.E); }))
+                        [&](const auto& s) { raise_error(E, s.E.value()); }))
                     return;
                 HeatPointSweep<Trace, u, has_y, has_z> s(m, omega, &record);
                 point_sweep_rows(s, s.t, d.NX, d.NY, d.NZ, N, m.inf1.IRICHT);
-                E = s.E;
+                E = s.E.value();
             });
         });
     });
@@ -146,7 +145,7 @@ double point_sweep(Model& m, int32_t N, double omega, bool unit, HeatAssembly& r
 //! side summed in double from zero, the off-line neighbour terms (each a
 //! single coefficient times a double temperature) in face order, then RSEI.
 template <bool Trace, bool Am, bool Ap, bool Bm, bool Bp>
-void solve_line(Model& m, const GridLine& g, double omega, HeatAssembly& record, double& E) {
+void solve_line(Model& m, const GridLine& g, double omega, HeatAssembly& record, LargestChange<double>& E) {
     double* t = m.temp.TEMP.data();
     const float* KDIA = m.koef.KDIA.data();
     const float* RSEI = m.koef.RSEI.data();
@@ -172,7 +171,7 @@ void solve_line(Model& m, const GridLine& g, double omega, HeatAssembly& record,
         const double T0 = t[p];
         t[p] = (X[static_cast<std::size_t>(n)] - T0) * omega + T0;
         if (phase) phase_step<Trace>(m, I, J, K, T0, &record);
-        raise_error(E, std::fabs(t[p] - T0));
+        E.add(std::fabs(t[p] - T0));
     }
 }
 
@@ -181,13 +180,13 @@ void solve_line(Model& m, const GridLine& g, double omega, HeatAssembly& record,
 template <bool Trace>
 double line_sweep(Model& m, int32_t N, double omega, HeatAssembly& record) {
     const auto& d = m.ndim;
-    double E = 0.0;
+    LargestChange<double> E;
     for_each_line(m.koef, d.NX, d.NY, d.NZ, N, [&](const GridLine& g) {
         with_line_flags(g, [&](auto am, auto ap, auto bm, auto bp) {
             solve_line<Trace, am, ap, bm, bp>(m, g, omega, record, E);
         });
     });
-    return E;
+    return E.value();
 }
 
 //! Temperature-dependent rock conductivity: the equations follow the new
