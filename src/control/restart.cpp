@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "control/control.hpp"
+#include "parallel/work_team.hpp"
 #include "records/card_reader.hpp"
 #include "records/records.hpp"
 #include "state/stop.hpp"
@@ -233,6 +234,11 @@ public:
 
     //! Lines laid out elsewhere, each with its line end.
     void put_lines(std::string_view lines) {
+        if (lines.size() >= kPiece) {  // a text of its own size goes as it is
+            spill();
+            write_all(lines);
+            return;
+        }
         text_.append(lines);
         if (text_.size() >= kPiece) spill();
     }
@@ -262,9 +268,13 @@ public:
 private:
     //! Writes what has been laid out so far.
     void spill() {
+        write_all(text_);
+        text_.clear();
+    }
+    void write_all(std::string_view text) {
         std::size_t done = 0;
-        while (error_ == 0 && done < text_.size()) {
-            const ssize_t n = ::write(fd_, text_.data() + done, text_.size() - done);
+        while (error_ == 0 && done < text.size()) {
+            const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 error_ = n < 0 ? errno : EIO;
@@ -272,7 +282,6 @@ private:
                 done += static_cast<std::size_t>(n);
             }
         }
-        text_.clear();
     }
 
     const char* scratch_;
@@ -284,16 +293,40 @@ private:
 
 //! One row of a section as (50(10Fw.d/)) or (50(10(1PE9.2)/)) writes it:
 //! ten values a line, and an empty line after a row of a multiple of ten
-//! values.
+//! values. Appended to out.
 template <class T>
-void put_row(ScratchFile& file, std::string& lines, FieldForm f, const T* v, int n) {
-    lines.clear();
+void append_row(std::string& out, FieldForm f, const T* v, int n) {
     for (int i = 0; i < n; ++i) {
-        put_field(lines, static_cast<double>(v[i]), f);
-        if (i % 10 == 9) lines.push_back('\n');
+        put_field(out, static_cast<double>(v[i]), f);
+        if (i % 10 == 9) out.push_back('\n');
     }
-    lines.push_back('\n');  // ends the last line, or is the empty one after ten values
-    file.put_lines(lines);
+    out.push_back('\n');  // ends the last line, or is the empty one after ten values
+}
+
+//! The rows of a section, layer by layer, row by row: row(J, K, scratch)
+//! gives the NX values of row J of layer K, in scratch if they must be
+//! formed first. The members of the work team lay out a part of the rows
+//! each, into a text of its own (kept from call to call, megabytes on a full
+//! grid); the texts go to the file in the order of the rows.
+template <class T, class Row>
+void put_section(ScratchFile& file, const NDIM& d, FieldForm f, Row&& row) {
+    static std::array<std::string, WorkTeam::kMaxMembers> texts;
+    WorkTeam& team = WorkTeam::shared();
+    const int32_t count = d.NY * d.NZ;
+    const int members = d.NX * count < 4096 ? 1 : team.members();
+    auto task = [&](int member) {
+        std::array<T, IX> scratch{};
+        std::string& out = texts[static_cast<std::size_t>(member)];
+        out.clear();
+        for (int32_t r = count * member / members; r < count * (member + 1) / members; ++r)
+            append_row(out, f, row(r % d.NY + 1, r / d.NY + 1, scratch), d.NX);
+    };
+    if (members == 1) {
+        task(0);
+    } else {
+        team.run(task);
+    }
+    for (int n = 0; n < members; ++n) file.put_lines(texts[static_cast<std::size_t>(n)]);
 }
 
 
@@ -433,26 +466,21 @@ void WARMOU(Model& m) {
 
     // The rows are laid out here, field by field as the row formats of the
     // sections lay them out.
-    std::string line;  // the lines of one row
     if (mode <= 1) {
-        std::array<double, IX> row{};  // degrees Celsius
-        for (int k = 1; k <= d.NZ; ++k)
-            for (int j = 1; j <= d.NY; ++j) {
-                const double* T = m.temp.TEMP.row(j, k);
-                for (int i = 0; i < d.NX; ++i) row[static_cast<std::size_t>(i)] = T[i] - 273.15;
-                put_row(file, line, FieldForm{8, 3, false, "(F8.3)"}, row.data(), d.NX);
-            }
+        put_section<double>(file, d, FieldForm{8, 3, false, "(F8.3)"}, [&](int j, int k, std::array<double, IX>& row) {
+            const double* T = m.temp.TEMP.row(j, k);
+            for (int i = 0; i < d.NX; ++i) row[static_cast<std::size_t>(i)] = T[i] - 273.15;  // degrees Celsius
+            return row.data();
+        });
     }
     if (mode >= 1) {
-        for (int k = 1; k <= d.NZ; ++k)
-            for (int j = 1; j <= d.NY; ++j)
-                put_row(file, line, FieldForm{8, 2, false, "(F8.2)"}, m.wpot.WPOT.row(j, k), d.NX);
+        put_section<float>(file, d, FieldForm{8, 2, false, "(F8.2)"},
+                           [&](int j, int k, std::array<float, IX>&) { return m.wpot.WPOT.row(j, k); });
     }
     if (mode == 1) {
         for (const NodeArray<float>* V : {&m.phys.GWVX, &m.phys.GWVY, &m.phys.GWVZ})
-            for (int k = 1; k <= d.NZ; ++k)
-                for (int j = 1; j <= d.NY; ++j)
-                    put_row(file, line, FieldForm{9, 2, true, "(1PE9.2)"}, V->row(j, k), d.NX);
+            put_section<float>(file, d, FieldForm{9, 2, true, "(1PE9.2)"},
+                               [&](int j, int k, std::array<float, IX>&) { return V->row(j, k); });
     }
 
     const int error = file.finish(kRestartFile);
