@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -307,6 +308,40 @@ TEST(DivergingSolve, NanChangeEndsTheSolve) {
     double F = 0.0;
     for (double change : {2.0, std::numeric_limits<double>::quiet_NaN(), 5.0}) raise_error(F, change);
     EXPECT_TRUE(std::isnan(F));
+}
+
+// The sweeps keep their largest change with LargestChange instead of
+// raise_error: the same value to the last bit for every sequence of changes,
+// the last of several NaNs (told apart by their payloads) included.
+TEST(DivergingSolve, LargestChangeKeepsWhatRaiseErrorKeeps) {
+    auto nan = [](uint64_t payload) { return std::bit_cast<double>(0x7FF8000000000000ULL | payload); };
+    const std::vector<std::vector<double>> sequences = {
+        {},
+        {0.0},
+        {0.0, 0.0},
+        {3.0, 1.0, 3.0, 2.0},
+        {1.0e-30, std::numeric_limits<double>::denorm_min(), 0.0},
+        {std::numeric_limits<double>::infinity(), 7.0},
+        {2.0, nan(1), 5.0},
+        {nan(1), 9.0, nan(2), 1.0},
+        {nan(3), std::numeric_limits<double>::infinity()},
+    };
+    for (const auto& changes : sequences) {
+        double F = 0.0;
+        LargestChange<double> E;
+        for (double c : changes) {
+            raise_error(F, c);
+            E.add(c);
+        }
+        EXPECT_EQ(std::bit_cast<uint64_t>(E.value()), std::bit_cast<uint64_t>(F)) << changes.size();
+        float f = 0.0f;
+        LargestChange<float> e;
+        for (double c : changes) {
+            raise_error(f, static_cast<float>(c));
+            e.add(static_cast<float>(c));
+        }
+        EXPECT_EQ(std::bit_cast<uint32_t>(e.value()), std::bit_cast<uint32_t>(f)) << changes.size();
+    }
 }
 
 // ------------------------------------------------------- the dialogue
