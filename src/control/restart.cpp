@@ -303,14 +303,21 @@ void append_row(std::string& out, FieldForm f, const T* v, int n) {
     out.push_back('\n');  // ends the last line, or is the empty one after ten values
 }
 
+//! The texts of the members of the work team for put_section, kept from
+//! section to section and from call to call (megabytes on a full grid).
+std::array<std::string, WorkTeam::kMaxMembers>& section_texts() {
+    static std::array<std::string, WorkTeam::kMaxMembers> texts;
+    return texts;
+}
+
 //! The rows of a section, layer by layer, row by row: row(J, K, scratch)
 //! gives the NX values of row J of layer K, in scratch if they must be
 //! formed first. The members of the work team lay out a part of the rows
-//! each, into a text of its own (kept from call to call, megabytes on a full
-//! grid); the texts go to the file in the order of the rows.
+//! each, into a text of its own; the texts go to the file in the order of
+//! the rows.
 template <class T, class Row>
 void put_section(ScratchFile& file, const NDIM& d, FieldForm f, Row&& row) {
-    static std::array<std::string, WorkTeam::kMaxMembers> texts;
+    auto& texts = section_texts();
     WorkTeam& team = WorkTeam::shared();
     const int32_t count = d.NY * d.NZ;
     const int members = d.NX * count < 4096 ? 1 : team.members();

@@ -143,7 +143,7 @@ Node ascending_band(Node node, const Value* v, int32_t NX, int32_t NY, int32_t N
     }
     // The new value of each row's last node stays in a register for the
     // row's next node, as in point_row: the chain of each row does not pass
-    // through memory. It is the value the update wrote to w.
+    // through memory. It is the value the update wrote to the second array.
     Value last[Rows] = {};
     auto one = [&](int32_t q, int32_t I) __attribute__((always_inline)) {
         const std::ptrdiff_t o = o1[q] + (I - 1);
