@@ -16,6 +16,7 @@
 #include "flow/layer_faces.hpp"
 #include "flow/line_solver.hpp"
 #include "flow/point_sweeps.hpp"
+#include "parallel/work_team.hpp"
 #include "records/records.hpp"
 #include "state/trace.hpp"
 
@@ -180,14 +181,15 @@ class PackedEquations {
 public:
     static constexpr int kXM = 0, kYM = 2, kZM = 4, kDIA = 6, kSEI = 7;
 
-    //! The calling thread's store, packed from the model's coefficients;
-    //! its memory is kept from solve to solve.
+    //! The calling thread's store, packed from the model's coefficients by
+    //! the work team, row by row; its memory is kept from solve to solve.
     static PackedEquations& packed(const Model& m) {
-        static thread_local PackedEquations e;
+        static thread_local PackedEquations mine;
+        PackedEquations& e = mine;  // the helpers fill this thread's store, not their own
         const auto& d = m.ndim;
-        for (int32_t K = 1; K <= d.NZ; ++K)
-            for (int32_t J = 1; J <= d.NY; ++J)
-                for (int32_t I = 1; I <= d.NX; ++I) e.pack(m.koef, I, J, K);
+        for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
+            for (int32_t I = 1; I <= d.NX; ++I) e.pack(m.koef, I, J, K);
+        });
         return e;
     }
     //! Packs the coefficients of node (I,J,K) anew.
