@@ -43,7 +43,7 @@ const FormatProgram& temperature_rows() { return fixed_format("(50(10F8.3/))"); 
 const FormatProgram& head_rows() { return fixed_format("(50(10F8.2/))"); }
 const FormatProgram& velocity_rows() { return fixed_format("(50(10(1PE9.2)/))"); }
 
-//! Collects the records of the restart file in memory.
+//! Collects records in memory: a field the general writer lays out.
 class RecordBuffer final : public RecordSink {
 public:
     void put_record(std::string_view text) override {
@@ -51,8 +51,6 @@ public:
         text_.push_back('\n');
     }
     const std::string& text() const { return text_; }
-    //! Lines laid out elsewhere, each with its line end.
-    void put_lines(std::string_view lines) { text_.append(lines); }
 
 private:
     std::string text_;
@@ -335,7 +333,6 @@ void put_section(ScratchFile& file, const NDIM& d, FieldForm f, Row&& row) {
     }
     for (int n = 0; n < members; ++n) file.put_lines(texts[static_cast<std::size_t>(n)]);
 }
-
 
 constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
 
