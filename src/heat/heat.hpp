@@ -33,7 +33,8 @@ void QKOEFT(Model& m);
 //! changed as the assembly sees it (Tc and dT rounded to REAL*4, and whether
 //! the node is at or above freezing), the faces around them and the
 //! neighbours across those faces. A box assembly of PHATST in between marks
-//! its nodes for the next re-assembly. Lives for one solve.
+//! its nodes for the next re-assembly. Holds for one solve; its arrays are
+//! kept for the next (reused_heat_assembly).
 struct HeatAssembly {
     bool valid = false;            //!< set by the first whole-grid assembly of the solve
     std::vector<float> Tc;         //!< CELS(TEMP) rounded to REAL*4, as last assembled [degC]
