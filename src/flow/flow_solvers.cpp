@@ -103,7 +103,7 @@ struct PointSweep : FlowEquation {
     template <bool XM, bool XP>
     [[gnu::always_inline]] float update(Offset o, int32_t I, int32_t J, int32_t K, RowNeighbours r, float hxm,
                                         float hxp) {
-        if (JFLG[o] == 2) {  // constant head
+        if (JFLG[o] == 2) [[unlikely]] {  // constant head
             if constexpr (Speculative) Hn[o] = H[o];
             return H[o];
         }
@@ -111,12 +111,12 @@ struct PointSweep : FlowEquation {
         if constexpr (XM) sum = sum + weighted(hxm, o - 1) * KOXM[o];
         if constexpr (XP) sum = sum + weighted(hxp, o + 1) * KOXP[o];
         if constexpr (HasY) {
-            if (r.ym) sum = sum + weighted(Hn[o - kStrideJ], o - kStrideJ) * KOYM[o];
-            if (r.yp) sum = sum + weighted(H[o + kStrideJ], o + kStrideJ) * KOYP[o];
+            if (r.ym) [[likely]] sum = sum + weighted(Hn[o - kStrideJ], o - kStrideJ) * KOYM[o];
+            if (r.yp) [[likely]] sum = sum + weighted(H[o + kStrideJ], o + kStrideJ) * KOYP[o];
         }
         if constexpr (HasZ) {
-            if (r.zm) sum = sum + weighted(Hn[o - kStrideK], o - kStrideK) * KOZM[o];
-            if (r.zp) sum = sum + weighted(H[o + kStrideK], o + kStrideK) * KOZP[o];
+            if (r.zm) [[likely]] sum = sum + weighted(Hn[o - kStrideK], o - kStrideK) * KOZM[o];
+            if (r.zp) [[likely]] sum = sum + weighted(H[o + kStrideK], o + kStrideK) * KOZP[o];
         }
         const float Hold = H[o];
         // A node without any conductance and without storage has no equation

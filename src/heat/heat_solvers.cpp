@@ -69,7 +69,7 @@ struct HeatPointSweep : NodeEquations {
                                          double vxm, double vxp) {
         constexpr std::ptrdiff_t sy = IX, sz = std::ptrdiff_t{IX} * IY;
         const int32_t flag = IFLG[p];
-        if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) {
+        if ((flag >= 2 && flag <= 5) || (flag <= -2 && flag >= -5)) [[unlikely]] {
             if constexpr (Speculative) tn[p] = t[p];
             return t[p];
         }
@@ -77,18 +77,18 @@ struct HeatPointSweep : NodeEquations {
         if constexpr (XM) S += weighted(vxm, p - 1) * static_cast<double>(KOXM[p]);
         if constexpr (XP) S += weighted(vxp, p + 1) * static_cast<double>(KOXP[p]);
         if constexpr (HasY) {
-            if (r.ym) S += weighted(tn[p - sy], p - sy) * static_cast<double>(KOYM[p]);
-            if (r.yp) S += weighted(t[p + sy], p + sy) * static_cast<double>(KOYP[p]);
+            if (r.ym) [[likely]] S += weighted(tn[p - sy], p - sy) * static_cast<double>(KOYM[p]);
+            if (r.yp) [[likely]] S += weighted(t[p + sy], p + sy) * static_cast<double>(KOYP[p]);
         }
         if constexpr (HasZ) {
-            if (r.zm) S += weighted(tn[p - sz], p - sz) * static_cast<double>(KOZM[p]);
-            if (r.zp) S += weighted(t[p + sz], p + sz) * static_cast<double>(KOZP[p]);
+            if (r.zm) [[likely]] S += weighted(tn[p - sz], p - sz) * static_cast<double>(KOZM[p]);
+            if (r.zp) [[likely]] S += weighted(t[p + sz], p + sz) * static_cast<double>(KOZP[p]);
         }
         const double T0 = t[p];
         const float kdia = KDIA[p];
         // A node without any coefficient keeps its value.
         double T1 = T0;
-        if (kdia != 0.0f)
+        if (kdia != 0.0f) [[likely]]
             T1 = ((S + (static_cast<double>(RSEI[p]) + 0.0)) / static_cast<double>(kdia) - T0) * omega + T0;
         tn[p] = T1;
         if (phase) {
