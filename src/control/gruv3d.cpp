@@ -145,6 +145,7 @@ void solve_heat(Model& m, const LoopState& s) {
 
 //! The group of calls that makes a printout; WFLUSS gets the steps it covers.
 void printout(Model& m, const LoopState& s, int32_t steps) {
+    s.results->printout_fields(m);  // written in the background meanwhile
     if (m.inf4.IMODE <= 1) TMPDRU(m);
     if (m.inf4.IMODE >= 1) PIEDRU(m);
     if (m.inf4.IWARMO == 1) WARMOU(m);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "records/records.hpp"
@@ -95,17 +96,29 @@ struct ResultFiles::State {
 
     //! The state at the start, a printout or the end.
     void snapshot(Model& m) {
-        if (netcdf || vtk) {
-            // Gathered once, now; written by both files in the background.
-            const std::vector<GatheredField> values = gather_fields(state, m.ndim);
-            if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT, values);
-            if (vtk) vtk->snapshot(steps, m.par1.ZEIT, values);
-        }
+        post_fields(m);
+        tables_row(m);
+    }
+
+    //! The fields of the state, gathered once, now, and handed to the
+    //! writer for both files.
+    void post_fields(const Model& m) {
+        if (!netcdf && !vtk) return;
+        const std::vector<GatheredField> values = gather_fields(state, m.ndim);
+        if (netcdf) netcdf->snapshot(steps, m.par1.ZEIT, values);
+        if (vtk) vtk->snapshot(steps, m.par1.ZEIT, values);
+    }
+
+    //! The energy row of a snapshot, once the balance is made.
+    void tables_row(Model& m) {
         // The heat flow to the exchangers needs the heat equation assembled:
         // at the start only a heat-only run has done that.
         if (csv) csv->energy(m, m.inf4.IMODE == 0 || steps > 0);
         shown_step = steps;
     }
+
+    bool fields_posted = false;  // printout_fields has handed over this printout's fields
+    std::exception_ptr held;     // what failed there, reported at the end of the printout
 
     //! The state at the end, unless the last snapshot showed it.
     void end_snapshot(Model& m) {
@@ -201,8 +214,22 @@ void ResultFiles::step_done(Model& m, int32_t step) {
     });
 }
 
+void ResultFiles::printout_fields(const Model& m) {
+    if (!s_->active()) return;
+    try {
+        s_->post_fields(m);
+        s_->fields_posted = true;
+    } catch (const ResultError&) {
+        s_->held = std::current_exception();
+    }
+}
+
 void ResultFiles::printout(Model& m) {
-    s_->guarded(m, [&] { s_->snapshot(m); });
+    s_->guarded(m, [&] {
+        if (s_->held) std::rethrow_exception(std::exchange(s_->held, nullptr));
+        if (!std::exchange(s_->fields_posted, false)) s_->post_fields(m);
+        s_->tables_row(m);
+    });
 }
 
 void ResultFiles::end(Model& m) {

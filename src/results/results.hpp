@@ -43,7 +43,13 @@ public:
     void solved(Model& m, Solve which);
     //! After each time step, once the simulated time has advanced.
     void step_done(Model& m, int32_t step);
-    //! At each printout of the listing.
+    //! At the start of each printout of the listing: the fields go to the
+    //! writer, which writes them while the run prints its tables and writes
+    //! its restart and isoline files (none of which changes a field). A
+    //! failure here is reported by printout, after the fixed files.
+    void printout_fields(const Model& m);
+    //! At the end of each printout of the listing, once the energy balance
+    //! is made: the tables, and the fields unless printout_fields took them.
     void printout(Model& m);
     //! Before the closing message of a run that ends well: the end state,
     //! unless the last printout showed it.
