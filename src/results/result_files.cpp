@@ -247,6 +247,9 @@ int ResultFiles::close(Model& m, int status) noexcept {
     }
     try {
         try {
+            // A failure held for the end of a printout that the run did not
+            // reach (another file of the run failed there) is reported too.
+            if (s.held) std::rethrow_exception(std::exchange(s.held, nullptr));
             if (status == kExitNormal) {
                 // A run that ended well outside the main loop (the end of the
                 // additional data file) still gets its end state.
