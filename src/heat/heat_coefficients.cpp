@@ -535,11 +535,14 @@ void assemble_whole_grid(Model& m, bool in_solve, HeatAssembly& a) {
     const int32_t nf = heat_face_count(d);
     const bool konvek = m.inf2.KONVEK == 1;
     constexpr std::size_t nodes = std::size_t{IX} * IY * IZ;
-    a.Tc.assign(nodes, 0.0f);
-    a.dT.assign(nodes, 0.0f);
-    a.liquid.assign(nodes, 0);
-    a.lambda.assign(nodes, 0.0f);
-    a.cmean.assign(nodes, 0.0f);
+    // The first pass below writes these for every node of the grid, and no
+    // other node is read: a record kept from an earlier solve need not be
+    // cleared first.
+    a.Tc.resize(nodes);
+    a.dT.resize(nodes);
+    a.liquid.resize(nodes);
+    a.lambda.resize(nodes);
+    a.cmean.resize(nodes);
     a.marked.assign(nodes, 0);
     a.touched.assign(nodes, 0);
     a.nodes.clear();

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 #include <vector>
-#include <type_traits>
 
 #include "flow/properties.hpp"
 #include "results/run_facts.hpp"
