@@ -326,11 +326,7 @@ void put_section(ScratchFile& file, const NDIM& d, FieldForm f, Row&& row) {
         for (int32_t r = count * member / members; r < count * (member + 1) / members; ++r)
             append_row(out, f, row(r % d.NY + 1, r / d.NY + 1, scratch), d.NX);
     };
-    if (members == 1) {
-        task(0);
-    } else {
-        team.run(task);
-    }
+    team.run(task, members);
     for (int n = 0; n < members; ++n) file.put_lines(texts[static_cast<std::size_t>(n)]);
 }
 

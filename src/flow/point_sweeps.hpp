@@ -213,7 +213,7 @@ bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values
         a.done = std::vector<std::atomic<int32_t>>(static_cast<std::size_t>(units));
     for (int32_t u = 0; u < units; ++u) a.done[static_cast<std::size_t>(u)].store(0, std::memory_order_relaxed);
     WorkTeam& team = WorkTeam::shared();
-    const int members = team.members();
+    const int members = team.members_now();
     const Value* v = values.data();
     Value* w = a.next.data();
     using Node = decltype(make_node(v, w));
@@ -227,7 +227,7 @@ bool ascending_sweep_on_team(AscendingSweeps<Value>& a, NodeArray<Value>& values
             node.emplace(band_of_rows(rows, *node, v, NX, NY, NZ, u, a.done));
         }
     };
-    team.run(task);
+    team.run(task, members);
     bool more = false;
     for (int n = 0; n < members; ++n) more = more || nodes[static_cast<std::size_t>(n)]->more;
     if (more) {

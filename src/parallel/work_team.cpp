@@ -49,10 +49,6 @@ WorkTeam& WorkTeam::shared() {
 }
 
 void WorkTeam::run_erased(void (*call)(void*, int), void* task) {
-    if (helpers_.empty()) {
-        call(task, 0);
-        return;
-    }
     call_ = call;
     task_ = task;
     busy_.store(static_cast<int>(helpers_.size()), std::memory_order_relaxed);

@@ -30,15 +30,31 @@ public:
 
     //! Members of the team, the calling thread included.
     int members() const { return static_cast<int>(helpers_.size()) + 1; }
+    //! Members a task started now is to use: all, or the calling thread
+    //! alone while work outside the team goes on (see OutsideWork). Three
+    //! busy threads on two processors would leave one member without a
+    //! processor for a while and the other waiting for it.
+    int members_now() const { return outside_work_.load(std::memory_order_relaxed) > 0 ? 1 : members(); }
 
-    //! Runs task(member) on every member (0 is the calling thread) and
-    //! returns when all have finished. The task must not throw.
+    //! Runs task(member) on members 0..members-1 (0 is the calling thread;
+    //! members at most members(), as members_now() gave it) and returns when
+    //! all have finished. The task must not throw.
+    template <class Task>
+    void run(Task& task, int members) {
+        if (members <= 1 || helpers_.empty()) {
+            task(0);
+            return;
+        }
+        run_erased([](void* t, int member) { (*static_cast<Task*>(t))(member); }, &task);
+    }
+    //! run on every member.
     template <class Task>
     void run(Task& task) {
-        run_erased([](void* t, int member) { (*static_cast<Task*>(t))(member); }, &task);
+        run(task, members());
     }
 
 private:
+    friend class OutsideWork;
     void run_erased(void (*call)(void*, int), void* task);
     void serve(int member);
 
@@ -48,6 +64,18 @@ private:
     std::atomic<bool> stop_{false};   //!< set when the team ends
     void (*call_)(void*, int) = nullptr;
     void* task_ = nullptr;
+    static inline std::atomic<int> outside_work_{0};  //!< OutsideWork objects alive in the process
+};
+
+//! Marks, for as long as it lives, work of a thread outside the team that
+//! wants a processor of its own (the writer of the result files): the
+//! team's tasks started meanwhile run on the calling thread alone.
+class OutsideWork {
+public:
+    OutsideWork() { WorkTeam::outside_work_.fetch_add(1, std::memory_order_relaxed); }
+    ~OutsideWork() { WorkTeam::outside_work_.fetch_sub(1, std::memory_order_relaxed); }
+    OutsideWork(const OutsideWork&) = delete;
+    OutsideWork& operator=(const OutsideWork&) = delete;
 };
 
 //! Calls rows(first, last) for runs [first, last) of the row numbers
@@ -64,11 +92,7 @@ void for_row_runs(int32_t NX, int32_t NY, int32_t NZ, Rows&& rows) {
         rows(static_cast<int32_t>(int64_t{count} * member / members),
              static_cast<int32_t>(int64_t{count} * (member + 1) / members));
     };
-    if (members == 1) {
-        task(0);
-    } else {
-        team.run(task);
-    }
+    team.run(task, members);
 }
 
 //! Calls row(J, K) once for every row of the grid (see for_row_runs).

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "parallel/work_team.hpp"
+
 namespace gruv {
 
 BackgroundWriter::~BackgroundWriter() {
@@ -61,6 +63,7 @@ void BackgroundWriter::serve() {
         lock.unlock();
         std::exception_ptr failed;
         try {
+            const OutsideWork busy;  // the run's tasks leave this thread a processor
             job();
         } catch (...) {
             failed = std::current_exception();

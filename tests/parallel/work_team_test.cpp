@@ -5,6 +5,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "parallel/work_team.hpp"
@@ -31,6 +33,22 @@ TEST(WorkTeam, EveryMemberRunsEveryTaskAndWaitsForTheOther) {
             EXPECT_EQ(counter[0].load(), 10);
             EXPECT_EQ(counter[1].load(), members == 2 ? 10 : 0);
         }
+    }
+}
+
+TEST(WorkTeam, WorkOutsideTheTeamLeavesTasksToTheCallingThread) {
+    WorkTeam team(2);
+    const std::thread::id caller = std::this_thread::get_id();
+    for (int round = 0; round < 3; ++round) {
+        std::optional<OutsideWork> outside;
+        if (round == 1) outside.emplace();
+        const int members = team.members_now();
+        EXPECT_EQ(members, round == 1 ? 1 : 2);
+        std::array<std::thread::id, 2> ran{};
+        auto work = [&](int member) { ran[static_cast<std::size_t>(member)] = std::this_thread::get_id(); };
+        team.run(work, members);
+        EXPECT_EQ(ran[0], caller);
+        EXPECT_EQ(ran[1] != std::thread::id{} && ran[1] != caller, members == 2);
     }
 }
 
