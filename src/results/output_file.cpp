@@ -43,12 +43,23 @@ void check_creatable(const std::filesystem::path& path) {
     if (::access(exists ? path.c_str() : folder.c_str(), W_OK) != 0) fail(errno);
 }
 
-bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+FileIdentity file_identity(const std::filesystem::path& path) {
+    FileIdentity id;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        id.exists = true;
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+    }
     std::error_code ec;
-    if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec)) return std::filesystem::equivalent(a, b, ec);
-    const auto ca = std::filesystem::weakly_canonical(a, ec);
-    const auto cb = std::filesystem::weakly_canonical(b, ec);
-    return !ec && ca == cb;
+    id.canonical = std::filesystem::weakly_canonical(path, ec);
+    if (ec) id.canonical.clear();  // compares unequal to every name but its own failure
+    return id;
+}
+
+bool same_file(const FileIdentity& a, const FileIdentity& b) {
+    if (a.exists && b.exists) return a.device == b.device && a.inode == b.inode;
+    return !a.canonical.empty() && a.canonical == b.canonical;
 }
 
 OutputFile::~OutputFile() { abandon(); }

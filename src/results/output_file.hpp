@@ -3,6 +3,7 @@
 // creation of the folders the outputs go into.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -28,8 +29,15 @@ void create_result_folder(const std::filesystem::path& dir);
 //! replaced: its folder exists and may be written. Throws ResultError.
 void check_creatable(const std::filesystem::path& path);
 
+//! What names a file, looked up once for many comparisons.
+struct FileIdentity {
+    bool exists = false;
+    std::uintmax_t device = 0, inode = 0;  //!< of an existing file
+    std::filesystem::path canonical;       //!< the name with its folders resolved
+};
+FileIdentity file_identity(const std::filesystem::path& path);
 //! The two names lead to the same file (or would, once it exists).
-bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+bool same_file(const FileIdentity& a, const FileIdentity& b);
 
 //! A file written from its start: bytes collect in a buffer and go to the
 //! system at flush(), or at once when a block is large.

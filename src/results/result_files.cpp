@@ -170,9 +170,13 @@ void ResultFiles::start(Model& m) {
             for (auto& f : s_->vtk->files()) results.push_back(f);
         if (s_->csv)
             for (auto& f : s_->csv->files()) results.push_back(f);
-        for (const auto& own : run_files(m))
-            for (const auto& r : results)
-                if (same_file(r, own)) throw ResultError{r.string(), "ist schon eine Datei dieses Laufs", true};
+        std::vector<FileIdentity> own;
+        for (const auto& f : run_files(m)) own.push_back(file_identity(f));
+        for (const auto& r : results) {
+            const FileIdentity id = file_identity(r);
+            for (const FileIdentity& o : own)
+                if (same_file(id, o)) throw ResultError{r.string(), "ist schon eine Datei dieses Laufs", true};
+        }
         // Without field input there is no grid and no state to show.
         if ((s_->netcdf || s_->vtk) && m.inf1.IEINGA >= 0) {
             s_->state = state_fields(m);
