@@ -33,6 +33,10 @@ const NetcdfLibrary* netcdf_library(std::string& reason) {
         // told before its first use to leave the end alone.
         using DontAtexit = int (*)();
         if (auto dont_atexit = reinterpret_cast<DontAtexit>(::dlsym(handle, "H5dont_atexit"))) dont_atexit();
+        // The library sets itself up (its settings files, the storage layers)
+        // at its first file; done here, that work goes with the loading.
+        using Initialize = int (*)();
+        if (auto initialize = reinterpret_cast<Initialize>(::dlsym(handle, "nc_initialize"))) initialize();
         loaded = true;  // the handle stays open for the life of the process
     });
     reason = failure;

@@ -1,7 +1,11 @@
 // Node fields gathered from the model state for the field files.
 #include "results/node_fields.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -54,6 +58,20 @@ NodeField stored(const Model& m, std::string name, std::string long_name, std::s
                     [&a](int32_t j, int32_t k, T* out, std::size_t nx) { std::copy_n(a.row(j, k), nx, out); });
 }
 
+//! Has the system map the whole pages of a new buffer in one call, where
+//! it can, instead of one page fault at a time as the gathering writes them.
+void map_now(unsigned char* p, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(page - 1);
+    // A refusal (an older system) leaves the pages to the faults.
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    (void)p, (void)bytes;
+#endif
+}
+
 //! Buffers of gathered fields that the files have written, kept for the
 //! next snapshot. A field of the full grid is too large for the heap's free
 //! lists: each new buffer would be fresh pages from the system, zeroed and
@@ -72,7 +90,10 @@ public:
                 free_.erase(same);
             }
         }
-        if (!buffer) buffer.reset(new unsigned char[bytes]);
+        if (!buffer) {
+            buffer.reset(new unsigned char[bytes]);
+            map_now(buffer.get(), bytes);
+        }
         return {buffer.release(), [this, bytes](unsigned char* p) { give_back(p, bytes); }};
     }
 
