@@ -272,33 +272,34 @@ void KURZIN(Model& m) {
                 gwvz = vz;
             }
         }
-        for (int j = 1; j <= d.NY; ++j)
-            for (int i = 1; i <= d.NX; ++i) {
-                if (IMODE <= 1) {
-                    T(i, j, k) = temp;
-                    p.CPGE(i, j, k) = cp;
-                    p.RHOG(i, j, k) = rho;
-                    p.WLKG(i, j, k) = wlk;
-                    p.PHIG(i, j, k) = phig;
-                    p.PHIN(i, j, k) = phin;
-                    m.ener.SOUC(i, j, k) = souc;
-                    fl.IFLG(i, j, k) = iflg;
-                }
-                if (IMODE == 0) {
-                    p.GWVX(i, j, k) = gwvx;
-                    p.GWVY(i, j, k) = gwvy;
-                    p.GWVZ(i, j, k) = gwvz;
-                } else {
-                    m.wpot.WPOT(i, j, k) = wpot;
-                    t.TRSX(i, j, k) = trsx;
-                    t.TRSY(i, j, k) = trsy;
-                    t.TRSZ(i, j, k) = trsz;
-                    t.QUEL(i, j, k) = quel;
-                    t.SPEI(i, j, k) = spei;
-                    p.PHIN(i, j, k) = phin;
-                    fl.JFLG(i, j, k) = jflg;
-                }
+        // The layer's values row by row, one array at a time.
+        const auto nx = static_cast<std::size_t>(d.NX);
+        for (int j = 1; j <= d.NY; ++j) {
+            const auto row = [&](auto& a, auto value) { std::fill_n(a.row(j, k), nx, value); };
+            if (IMODE <= 1) {
+                row(T, temp);
+                row(p.CPGE, cp);
+                row(p.RHOG, rho);
+                row(p.WLKG, wlk);
+                row(p.PHIG, phig);
+                row(m.ener.SOUC, souc);
+                row(fl.IFLG, iflg);
             }
+            row(p.PHIN, phin);
+            if (IMODE == 0) {
+                row(p.GWVX, gwvx);
+                row(p.GWVY, gwvy);
+                row(p.GWVZ, gwvz);
+            } else {
+                row(m.wpot.WPOT, wpot);
+                row(t.TRSX, trsx);
+                row(t.TRSY, trsy);
+                row(t.TRSZ, trsz);
+                row(t.QUEL, quel);
+                row(t.SPEI, spei);
+                row(fl.JFLG, jflg);
+            }
+        }
     }
 
     // Card 29: keyword entries up to "ENDE". Its format card still counts
