@@ -37,8 +37,9 @@ public:
     int members_now() const { return outside_work_.load(std::memory_order_relaxed) > 0 ? 1 : members(); }
 
     //! Runs task(member) on members 0..members-1 (0 is the calling thread;
-    //! members at most members(), as members_now() gave it) and returns when
-    //! all have finished. The task must not throw.
+    //! members is 1 or members(), as members_now() gave it) and returns when
+    //! all have finished. The task must not throw. Only the run's own thread
+    //! gives the team tasks.
     template <class Task>
     void run(Task& task, int members) {
         if (members <= 1 || helpers_.empty()) {

@@ -45,7 +45,8 @@ struct GatheredField {
     std::shared_ptr<const unsigned char[]> values;
 };
 
-//! Gathers each field of the list now, layers from the top.
+//! Gathers each field of the list now, layers from the top; on the run's
+//! thread, whose work team it uses.
 std::vector<GatheredField> gather_fields(const std::vector<NodeField>& fields, const NDIM& d);
 
 //! Temperature, ice fraction and head: the scalar state at a snapshot.
