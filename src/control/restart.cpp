@@ -301,10 +301,17 @@ void append_row(std::string& out, FieldForm f, const T* v, int n) {
     out.push_back('\n');  // ends the last line, or is the empty one after ten values
 }
 
+//! A member's text, on a cache line of its own: the length of the string
+//! changes with every field appended, and two members writing one line
+//! would pass it between their processors at every field.
+struct alignas(64) MemberText {
+    std::string text;
+};
+
 //! The texts of the members of the work team for put_section, kept from
 //! section to section and from call to call (megabytes on a full grid).
-std::array<std::string, WorkTeam::kMaxMembers>& section_texts() {
-    static std::array<std::string, WorkTeam::kMaxMembers> texts;
+std::array<MemberText, WorkTeam::kMaxMembers>& section_texts() {
+    static std::array<MemberText, WorkTeam::kMaxMembers> texts;
     return texts;
 }
 
@@ -321,13 +328,13 @@ void put_section(ScratchFile& file, const NDIM& d, FieldForm f, Row&& row) {
     const int members = d.NX * count < 4096 ? 1 : team.members();
     auto task = [&](int member) {
         std::array<T, IX> scratch{};
-        std::string& out = texts[static_cast<std::size_t>(member)];
+        std::string& out = texts[static_cast<std::size_t>(member)].text;
         out.clear();
         for (int32_t r = count * member / members; r < count * (member + 1) / members; ++r)
             append_row(out, f, row(r % d.NY + 1, r / d.NY + 1, scratch), d.NX);
     };
     team.run(task, members);
-    for (int n = 0; n < members; ++n) file.put_lines(texts[static_cast<std::size_t>(n)]);
+    for (int n = 0; n < members; ++n) file.put_lines(texts[static_cast<std::size_t>(n)].text);
 }
 
 constexpr std::string_view kDamaged = "Fehler in der Datenstruktur der Datei GRUVWS";
