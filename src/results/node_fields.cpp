@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -203,16 +205,23 @@ std::vector<GatheredField> gather_fields(const std::vector<NodeField>& fields, c
     // processors halve.
     WorkTeam& team = WorkTeam::shared();
     const int members = cells * fields.size() < 65536 ? 1 : team.members();
+    std::array<std::exception_ptr, WorkTeam::kMaxMembers> failed;  // a buffer the system refused
     auto task = [&](int member) {
-        for (std::size_t n = static_cast<std::size_t>(member); n < fields.size(); n += static_cast<std::size_t>(members)) {
-            const NodeField& f = fields[n];
-            // Every byte is gathered: the buffer need not be cleared first.
-            std::shared_ptr<unsigned char[]> values = field_buffer(value_size(f.type) * cells);
-            f.gather(LayerOrder::TopDown, values.get());
-            gathered[n] = {f.type, std::move(values)};
+        try {
+            for (auto n = static_cast<std::size_t>(member); n < fields.size(); n += static_cast<std::size_t>(members)) {
+                const NodeField& f = fields[n];
+                // Every byte is gathered: the buffer need not be cleared first.
+                std::shared_ptr<unsigned char[]> values = field_buffer(value_size(f.type) * cells);
+                f.gather(LayerOrder::TopDown, values.get());
+                gathered[n] = {f.type, std::move(values)};
+            }
+        } catch (...) {
+            failed[static_cast<std::size_t>(member)] = std::current_exception();
         }
     };
     team.run(task, members);
+    for (const std::exception_ptr& e : failed)
+        if (e) std::rethrow_exception(e);
     return gathered;
 }
 
