@@ -12,6 +12,7 @@
 #include "heat/heat.hpp"
 #include "input/input.hpp"
 #include "output/output.hpp"
+#include "parallel/work_team.hpp"
 #include "records/records.hpp"
 #include "records/units.hpp"
 #include "results/results.hpp"
@@ -427,6 +428,12 @@ void run(Model& m, const RunOptions& options, ResultFiles& results) {
         write_list(m.io.console(), c.message + " (Option " + c.option + ")");
         stop_run(m, kExitInput);
     }
+    // The NetCDF library loads on the writer's thread while the deck is read,
+    // and the dynamic loader holds its lock throughout. Making a thread, or
+    // the first use of a thread-local object, waits for that lock: the work
+    // team's helper and the record writer's scratch are made first.
+    WorkTeam::shared();
+    prepare_record_writer();
     results.open(m);
     // A run that waits for the user has its result files complete so far:
     // they may be looked at, or the run be ended there.

@@ -181,11 +181,12 @@ class PackedEquations {
 public:
     static constexpr int kXM = 0, kYM = 2, kZM = 4, kDIA = 6, kSEI = 7;
 
-    //! The calling thread's store, packed from the model's coefficients by
-    //! the work team, row by row; its memory is kept from solve to solve.
+    //! The run's store, packed from the model's coefficients by the work
+    //! team, row by row; its memory is kept from solve to solve (one per
+    //! process, as reused_ascending_sweeps).
     static PackedEquations& packed(const Model& m) {
-        static thread_local PackedEquations mine;
-        PackedEquations& e = mine;  // the helpers fill this thread's store, not their own
+        static PackedEquations mine;
+        PackedEquations& e = mine;
         const auto& d = m.ndim;
         for_each_row(d.NX, d.NY, d.NZ, [&](int32_t J, int32_t K) {
             for (int32_t I = 1; I <= d.NX; ++I) e.pack(m.koef, I, J, K);

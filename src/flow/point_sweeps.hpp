@@ -104,12 +104,14 @@ struct AscendingSweeps {
     bool speculate = true;                   //!< false once a sweep of the solve needed the plain order
 };
 
-//! The calling thread's AscendingSweeps, ready for a new solve. Its arrays
-//! are kept from solve to solve (they are as large as the grid), so that a
-//! time step does not ask the system for that memory again.
+//! The run's AscendingSweeps, ready for a new solve. Its arrays are kept
+//! from solve to solve (they are as large as the grid), so that a time step
+//! does not ask the system for that memory again. One per process, as the
+//! work team is: the first use of a thread-local object would wait for a
+//! library the result files load meanwhile.
 template <class Value>
 AscendingSweeps<Value>& reused_ascending_sweeps() {
-    static thread_local AscendingSweeps<Value> a;
+    static AscendingSweeps<Value> a;
     a.primed = false;
     a.speculate = true;
     return a;

@@ -47,8 +47,8 @@ struct HeatAssembly {
     std::vector<uint8_t> touched;  //!< 1 = diagonal to be summed again (scratch of a re-assembly)
     std::vector<int32_t> diagonal; //!< offsets of the touched nodes
 };
-//! The calling thread's assembly record for a new heat solve (not valid);
-//! its arrays, as large as the grid, are kept from solve to solve.
+//! The run's assembly record for a new heat solve (not valid); its arrays,
+//! as large as the grid, are kept from solve to solve (one per process).
 HeatAssembly& reused_heat_assembly();
 //! KOEFFT inside a heat solve (sweeps at ISTOFF >= 3, the box of PHATST):
 //! the right-hand side of every node whose storage term KSPE changes is

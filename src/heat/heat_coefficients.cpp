@@ -714,7 +714,7 @@ void koefft_traced(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int
         } else if (record != nullptr) {
             assemble_whole_grid(m, in_solve, *record);
         } else {
-            static thread_local HeatAssembly scratch;  // its arrays kept from call to call
+            static HeatAssembly scratch;  // its arrays kept from call to call (one per process)
             scratch.valid = false;
             assemble_whole_grid(m, in_solve, scratch);
         }
@@ -731,7 +731,7 @@ void koefft_traced(Model& m, int32_t I1, int32_t J1, int32_t K1, int32_t I2, int
 }  // namespace
 
 HeatAssembly& reused_heat_assembly() {
-    static thread_local HeatAssembly a;
+    static HeatAssembly a;  // one per process, as reused_ascending_sweeps
     a.valid = false;
     return a;
 }

@@ -534,6 +534,8 @@ void write_item(OutRecord& rec, WriterState& st, const FormatProgram& f, const E
 
 }  // namespace
 
+void prepare_record_writer() { thread_scratch(); }
+
 void write_records(RecordSink& sink, const FormatProgram& format, std::span<const OutItem> items) {
     OutRecord rec;
     WriterState st{0, false, thread_scratch()};

@@ -92,6 +92,12 @@ public:
     virtual void put_record(std::string_view text) = 0;
 };
 
+//! Sets up the calling thread's scratch of the writes below now rather than
+//! at its first write. Its first use registers its clean-up at the thread's
+//! end, which waits for the dynamic loader, and so for any library another
+//! thread is loading meanwhile.
+void prepare_record_writer();
+
 //! Writes the items under the format: one or more records into sink.
 void write_records(RecordSink& sink, const FormatProgram& format, std::span<const OutItem> items);
 
