@@ -30,10 +30,12 @@ public:
 
     //! Members of the team, the calling thread included.
     int members() const { return static_cast<int>(helpers_.size()) + 1; }
-    //! Members a task started now is to use: all, or the calling thread
-    //! alone while work outside the team goes on (see OutsideWork). Three
-    //! busy threads on two processors would leave one member without a
-    //! processor for a while and the other waiting for it.
+    //! Members a task whose members wait for each other (the bands of the
+    //! ascending sweeps) is to use now: all, or the calling thread alone
+    //! while work outside the team goes on (see OutsideWork). Three busy
+    //! threads on two processors would leave one member without a processor
+    //! for a while and the other waiting for it. Tasks of independent parts
+    //! take members().
     int members_now() const { return outside_work_.load(std::memory_order_relaxed) > 0 ? 1 : members(); }
 
     //! Runs task(member) on members 0..members-1 (0 is the calling thread;
